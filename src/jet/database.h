@@ -1,0 +1,62 @@
+// The engine's entry point: a Jet 4 database file, its catalog and its tables.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "jet/header.h"
+#include "jet/page_file.h"
+#include "jet/table.h"
+#include "jet/table_def.h"
+
+namespace jet {
+
+// One row of MSysObjects, as much of it as the engine needs.
+struct CatalogEntry {
+  std::string name;
+  int32_t id = 0;
+  int32_t parent_id = 0;
+  int16_t type = 0;
+  int32_t flags = 0;
+
+  uint32_t tdef_page() const { return static_cast<uint32_t>(id) & 0x00FFFFFF; }
+};
+
+constexpr int16_t kObjectTypeTable = 1;
+constexpr int32_t kSystemObjectFlags = static_cast<int32_t>(0x80000002);
+
+class Database {
+ public:
+  // Opens an existing database read-only. Throws Error (see header.h and page_file.h for
+  // the refusals) and corrupt-database errors naming the page.
+  static std::unique_ptr<Database> Open(const std::string& path);
+
+  const DatabaseHeader& header() const { return header_; }
+  PageFile& file() { return *file_; }
+  const std::string& path() const { return file_->path(); }
+
+  // Every catalog row, deleted rows excluded, in physical order.
+  const std::vector<CatalogEntry>& catalog() const { return catalog_; }
+  // User tables (type 1, not system), in catalog order.
+  std::vector<std::string> TableNames() const;
+  // A user or system table by name, compared case-insensitively. Throws 3078 when absent.
+  Table OpenTable(std::string_view name);
+  // The catalog row of a local table by name, or nullptr.
+  const CatalogEntry* FindTable(std::string_view name) const;
+  // Table definition at a tdef page, decoded once and cached.
+  const TableDef& TableDefAt(uint32_t page);
+
+ private:
+  explicit Database(std::unique_ptr<PageFile> file);
+  void LoadCatalog();
+
+  std::unique_ptr<PageFile> file_;
+  DatabaseHeader header_;
+  std::vector<CatalogEntry> catalog_;
+  std::vector<std::pair<uint32_t, std::unique_ptr<TableDef>>> defs_;
+};
+
+}  // namespace jet

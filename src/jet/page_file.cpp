@@ -1,0 +1,63 @@
+#include "jet/page_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "jet/error.h"
+
+namespace jet {
+
+PageFile::PageFile(const std::string& path) : path_(path) {
+  std::error_code ec;
+  const auto status = std::filesystem::status(path, ec);
+  if (ec || !std::filesystem::exists(status)) {
+    throw Error(kErrFileNotFound, "Could not find file '" + path + "'.");
+  }
+  if (std::filesystem::is_directory(status)) {
+    throw Error(kErrCannotOpenFile, "Cannot open '" + path + "': it is a folder, not a file.");
+  }
+  file_ = std::fopen(path.c_str(), "rb");
+  if (file_ == nullptr) {
+    throw Error(kErrCannotOpenFile,
+                "Cannot open '" + path + "': " + std::strerror(errno) + ".");
+  }
+  const auto size = std::filesystem::file_size(path, ec);
+  if (ec) {
+    std::fclose(file_);
+    throw Error(kErrCannotOpenFile, "Cannot read the size of '" + path + "'.");
+  }
+  if (size / kPageSize > 0x00FFFFFF) {
+    std::fclose(file_);
+    throw Error(kErrUnrecognizedFormat,
+                "Unrecognized database format '" + path + "': the file is too large.");
+  }
+  page_count_ = static_cast<uint32_t>(size / kPageSize);
+  cache_.resize(page_count_);
+}
+
+PageFile::~PageFile() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+const uint8_t* PageFile::Page(uint32_t number) {
+  if (number >= page_count_) {
+    ThrowCorrupt(number, "reference to a page beyond the end of the file (" +
+                             std::to_string(page_count_) + " pages)");
+  }
+  auto& slot = cache_[number];
+  if (!slot) {
+    auto buffer = std::make_unique<uint8_t[]>(kPageSize);
+    if (std::fseek(file_, static_cast<long>(static_cast<uint64_t>(number) * kPageSize),
+                   SEEK_SET) != 0 ||
+        std::fread(buffer.get(), 1, kPageSize, file_) != kPageSize) {
+      throw Error(kErrIo, "Disk or network error reading page " + std::to_string(number) +
+                              " of '" + path_ + "'.");
+    }
+    slot = std::move(buffer);
+  }
+  return slot.get();
+}
+
+}  // namespace jet

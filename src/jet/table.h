@@ -1,0 +1,62 @@
+// Reading a table's rows: a scan in physical order, and single rows by locator.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "jet/bytes.h"
+#include "jet/table_def.h"
+#include "jet/value.h"
+
+namespace jet {
+
+class PageFile;
+
+// Where a row lives: the page and slot of its first (header) slot. Stable for the row's life,
+// so usable as a bookmark; relocated rows are followed from here.
+using RowLocator = RowPointer;
+
+class Table {
+ public:
+  Table(PageFile& file, const TableDef& def, std::string name)
+      : file_(&file), def_(&def), name_(std::move(name)) {}
+
+  const std::string& name() const { return name_; }
+  const TableDef& def() const { return *def_; }
+  // Live columns in column-number order; values of a row follow this order.
+  const std::vector<ColumnDef>& columns() const { return def_->columns; }
+
+  // The data pages of the table, ascending, from its owned-pages usage map.
+  std::vector<uint32_t> DataPages() const;
+
+  // Reads one row. Throws 3021-style errors for a deleted row and corrupt for a bad locator.
+  std::vector<Value> ReadRow(RowLocator where) const;
+
+  // A scan in the order Jet returns a table's rows: data pages ascending, slots in order,
+  // deleted rows and relocation targets skipped, relocated rows read where they moved.
+  class Cursor {
+   public:
+    explicit Cursor(const Table& table);
+    // Advances to the next row; false at the end.
+    bool Next();
+    RowLocator locator() const { return locator_; }
+    const std::vector<Value>& values() const { return values_; }
+
+   private:
+    const Table* table_;
+    std::vector<uint32_t> pages_;
+    size_t page_index_ = 0;
+    int slot_ = -1;
+    RowLocator locator_;
+    std::vector<Value> values_;
+  };
+  Cursor Scan() const { return Cursor(*this); }
+
+ private:
+  PageFile* file_;
+  const TableDef* def_;
+  std::string name_;
+};
+
+}  // namespace jet

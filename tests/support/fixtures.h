@@ -1,0 +1,28 @@
+// Access to the Access-made reference files in the shared folder beside the checkout.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// Folder of the Access-made fixtures, or "" when the shared folder is absent.
+std::string AccessMadeDir();
+// Full path of one fixture file.
+std::string AccessMadeFile(const std::string& name);
+// Every Jet 4 .mdb fixture that opens without a password, sorted by name.
+std::vector<std::string> ReadableAccessMadeFiles();
+// A fresh empty folder for a test's own files, removed at process exit.
+std::string TempDir();
+
+}  // namespace testing_support
+
+// Skips the test, visibly, when the shared fixtures are not there.
+#define REQUIRE_ACCESS_MADE_FIXTURES()                                             \
+  do {                                                                             \
+    if (testing_support::AccessMadeDir().empty())                                  \
+      GTEST_SKIP() << "shared/fixtures/access-made is absent: Access-made files "  \
+                      "not available, test skipped";                               \
+  } while (0)

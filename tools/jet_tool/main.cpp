@@ -1,0 +1,5 @@
+#include <cstdio>
+int main() {
+  std::fputs("usage: jet-tool COMMAND FILE ...\n", stderr);
+  return 2;
+}
