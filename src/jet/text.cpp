@@ -1,0 +1,110 @@
+#include "jet/text.h"
+
+namespace jet {
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return out;
+}
+
+std::u16string Utf8ToUtf16(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto b0 = static_cast<uint8_t>(text[i]);
+    uint32_t c = 0xFFFD;
+    size_t len = 1;
+    if (b0 < 0x80) {
+      c = b0;
+    } else if ((b0 & 0xE0) == 0xC0) {
+      len = 2;
+    } else if ((b0 & 0xF0) == 0xE0) {
+      len = 3;
+    } else if ((b0 & 0xF8) == 0xF0) {
+      len = 4;
+    }
+    if (len > 1) {
+      bool ok = i + len <= text.size();
+      uint32_t v = b0 & (0x7F >> len);
+      for (size_t k = 1; ok && k < len; ++k) {
+        const auto b = static_cast<uint8_t>(text[i + k]);
+        if ((b & 0xC0) != 0x80) ok = false;
+        v = (v << 6) | (b & 0x3F);
+      }
+      static const uint32_t kMin[5] = {0, 0, 0x80, 0x800, 0x10000};
+      if (ok && v >= kMin[len] && v <= 0x10FFFF && !(v >= 0xD800 && v <= 0xDFFF)) {
+        c = v;
+      } else {
+        len = 1;
+      }
+    }
+    if (c >= 0x10000) {
+      out.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(c));
+    }
+    i += len;
+  }
+  return out;
+}
+
+std::u16string DecodeUcs2(ByteSpan bytes) {
+  std::u16string out;
+  out.reserve(bytes.size() / 2);
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    out.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
+  }
+  return out;
+}
+
+std::u16string DecodeJetText(ByteSpan stored) {
+  if (stored.size() < 2 || stored[0] != 0xFF || stored[1] != 0xFE) return DecodeUcs2(stored);
+  std::u16string out;
+  out.reserve(stored.size());
+  bool compressed = true;
+  size_t i = 2;
+  while (i < stored.size()) {
+    if (stored[i] == 0x00) {
+      compressed = !compressed;
+      ++i;
+    } else if (compressed) {
+      out.push_back(static_cast<char16_t>(stored[i]));
+      ++i;
+    } else {
+      if (i + 1 >= stored.size()) break;
+      out.push_back(static_cast<char16_t>(stored[i] | (stored[i + 1] << 8)));
+      i += 2;
+    }
+  }
+  return out;
+}
+
+}  // namespace jet
