@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <cstring>
 #include <span>
+#include <vector>
 
 namespace jet {
 
 using ByteSpan = std::span<const uint8_t>;
+using Bytes = std::vector<uint8_t>;
 
 inline uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 inline uint32_t U24(const uint8_t* p) {

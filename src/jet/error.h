@@ -14,13 +14,13 @@ enum ErrorCode : int {
   kErrDuplicateKey = 3022,
   kErrFileNotFound = 3024,
   kErrNotValidPassword = 3031,
-  kErrCannotOpenFile = 3051,         // exists but cannot be opened (directory, permissions)
+  kErrCannotOpenFile = 3051,  // exists but cannot be opened (directory, permissions)
   kErrTableNotFound = 3078,
   kErrFieldNotFound = 3265,
-  kErrCorrupt = 3049,                // "the file may be corrupt"
-  kErrUnrecognizedFormat = 3343,     // not a Jet database, or a version we do not read
-  kErrUnsupported = 3251,            // operation not supported for this file
-  kErrIo = 3043,                     // disk or network error
+  kErrCorrupt = 3049,             // "the file may be corrupt"
+  kErrUnrecognizedFormat = 3343,  // not a Jet database, or a version we do not read
+  kErrUnsupported = 3251,         // operation not supported for this file
+  kErrIo = 3043,                  // disk or network error
 };
 
 class Error : public std::runtime_error {

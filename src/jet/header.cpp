@@ -95,9 +95,9 @@ DatabaseHeader ParseHeader(const uint8_t* raw, const std::string& path) {
     PutU32(date_mask, static_cast<uint32_t>(static_cast<int32_t>(h.creation_date)));
   }
   for (size_t i = 0; i + 1 < kPasswordBytes; i += 2) {
-    const uint16_t c = static_cast<uint16_t>((page[kOffPassword + i] ^ date_mask[i % 4]) |
-                                             ((page[kOffPassword + i + 1] ^ date_mask[(i + 1) % 4])
-                                              << 8));
+    const uint16_t c =
+        static_cast<uint16_t>((page[kOffPassword + i] ^ date_mask[i % 4]) |
+                              ((page[kOffPassword + i + 1] ^ date_mask[(i + 1) % 4]) << 8));
     if (c == 0) break;
     h.password.push_back(static_cast<char16_t>(c));
   }

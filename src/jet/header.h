@@ -10,13 +10,13 @@ namespace jet {
 enum class JetVersion : uint32_t { kJet3 = 0, kJet4 = 1, kAce12 = 2, kAce14 = 3 };
 
 struct DatabaseHeader {
-  uint32_t version = 0;        // offset 20
-  uint16_t code_page = 0;      // offset 60
-  uint32_t encoding_key = 0;   // offset 62; non-zero means every page is RC4-encoded
-  std::u16string password;     // offset 66, unmasked; empty when there is none
-  uint16_t sort_lcid = 0;      // offset 110
-  uint8_t sort_version = 0;    // offset 113
-  double creation_date = 0;    // offset 114
+  uint32_t version = 0;       // offset 20
+  uint16_t code_page = 0;     // offset 60
+  uint32_t encoding_key = 0;  // offset 62; non-zero means every page is RC4-encoded
+  std::u16string password;    // offset 66, unmasked; empty when there is none
+  uint16_t sort_lcid = 0;     // offset 110
+  uint8_t sort_version = 0;   // offset 113
+  double creation_date = 0;   // offset 114
 
   // The "General" sort order of Access 2000 (LCID 1033, version 0); an LCID of 0 means
   // the format's default, which is the same.

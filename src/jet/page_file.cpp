@@ -20,8 +20,7 @@ PageFile::PageFile(const std::string& path) : path_(path) {
   }
   file_ = std::fopen(path.c_str(), "rb");
   if (file_ == nullptr) {
-    throw Error(kErrCannotOpenFile,
-                "Cannot open '" + path + "': " + std::strerror(errno) + ".");
+    throw Error(kErrCannotOpenFile, "Cannot open '" + path + "': " + std::strerror(errno) + ".");
   }
   const auto size = std::filesystem::file_size(path, ec);
   if (ec) {
@@ -49,11 +48,11 @@ const uint8_t* PageFile::Page(uint32_t number) {
   auto& slot = cache_[number];
   if (!slot) {
     auto buffer = std::make_unique<uint8_t[]>(kPageSize);
-    if (std::fseek(file_, static_cast<long>(static_cast<uint64_t>(number) * kPageSize),
-                   SEEK_SET) != 0 ||
+    if (std::fseek(file_, static_cast<long>(static_cast<uint64_t>(number) * kPageSize), SEEK_SET) !=
+            0 ||
         std::fread(buffer.get(), 1, kPageSize, file_) != kPageSize) {
-      throw Error(kErrIo, "Disk or network error reading page " + std::to_string(number) +
-                              " of '" + path_ + "'.");
+      throw Error(kErrIo, "Disk or network error reading page " + std::to_string(number) + " of '" +
+                              path_ + "'.");
     }
     slot = std::move(buffer);
   }

@@ -49,10 +49,10 @@ struct ColumnDef {
   uint16_t length = 0;        // fixed size, or maximum bytes (TEXT: 2 x characters)
   uint8_t flags = 0;
   uint8_t ext_flags = 0;
-  uint16_t sort_lcid = 0;     // text columns
-  uint8_t sort_version = 0;   // text columns
-  uint8_t precision = 0;      // NUMERIC
-  uint8_t scale = 0;          // NUMERIC
+  uint16_t sort_lcid = 0;         // text columns
+  uint8_t sort_version = 0;       // text columns
+  uint8_t precision = 0;          // NUMERIC
+  uint8_t scale = 0;              // NUMERIC
   uint32_t descriptor_index = 0;  // order of the descriptor in the tdef
 
   bool is_fixed() const { return (flags & kColumnFixed) != 0; }
@@ -76,8 +76,8 @@ struct IndexColumn {
 struct RealIndexDef {
   uint32_t number = 0;
   std::vector<IndexColumn> columns;
-  RowPointer usage_map;     // lists the index's pages
-  uint32_t root_page = 0;   // never moves
+  RowPointer usage_map;    // lists the index's pages
+  uint32_t root_page = 0;  // never moves
   uint8_t flags = 0;
   uint32_t unique_entry_count = 0;  // from the statistics block
   uint32_t stats_unknown = 0;       // first u32 of the statistics block, kept as found
@@ -110,11 +110,11 @@ struct LongValueMaps {
 };
 
 struct TableDef {
-  uint32_t page = 0;           // first tdef page (the table's id in the catalog)
-  std::vector<uint32_t> pages; // every tdef page, first to last
+  uint32_t page = 0;            // first tdef page (the table's id in the catalog)
+  std::vector<uint32_t> pages;  // every tdef page, first to last
   uint32_t row_count = 0;
   uint32_t last_autonumber = 0;
-  uint8_t table_type = 0;      // 0x4E user, 0x53 system
+  uint8_t table_type = 0;  // 0x4E user, 0x53 system
   uint16_t max_cols = 0;
   uint16_t var_col_count = 0;
   uint16_t col_count = 0;

@@ -7,6 +7,8 @@
 #include <variant>
 #include <vector>
 
+#include "jet/bytes.h"
+
 namespace jet {
 
 struct Null {
@@ -42,8 +44,6 @@ struct Decimal {
   friend bool operator==(const Decimal&, const Decimal&) = default;
 };
 
-using Bytes = std::vector<uint8_t>;
-
 // Text and memo values are UTF-8 std::string; binary and OLE values are Bytes.
 class Value {
  public:
@@ -52,8 +52,8 @@ class Value {
 
   Value() = default;
   template <typename T>
-    requires std::is_constructible_v<Storage, T&&>
-  Value(T&& v) : v_(std::forward<T>(v)) {}  // NOLINT(google-explicit-constructor)
+  requires std::is_constructible_v<Storage, T&&> Value(T&& v)
+      : v_(std::forward<T>(v)) {}  // NOLINT(google-explicit-constructor)
 
   bool IsNull() const { return std::holds_alternative<Null>(v_); }
   template <typename T>

@@ -1,0 +1,167 @@
+#include "jet/row_codec.h"
+
+#include <cstring>
+
+#include "jet/error.h"
+#include "jet/long_value.h"
+#include "jet/page_file.h"
+#include "jet/text.h"
+
+namespace jet {
+namespace {
+
+constexpr size_t kNumericSize = 17;
+
+template <typename T>
+T Load(const uint8_t* p) {
+  T v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// Stored size of a fixed column of a type with a natural size; 0 for the others.
+size_t NaturalSize(ColumnType type) {
+  switch (type) {
+    case ColumnType::kByte:
+      return 1;
+    case ColumnType::kInt:
+      return 2;
+    case ColumnType::kLong:
+    case ColumnType::kFloat:
+      return 4;
+    case ColumnType::kMoney:
+    case ColumnType::kDouble:
+    case ColumnType::kDateTime:
+      return 8;
+    case ColumnType::kGuid:
+      return 16;
+    case ColumnType::kNumeric:
+      return kNumericSize;
+    default:
+      return 0;
+  }
+}
+
+Value DecodeNumeric(const ColumnDef& column, const uint8_t* p) {
+  // Sign byte, then the magnitude as four u32 words, most significant word first, each LE.
+  Decimal d;
+  d.negative = (p[0] & 0x80) != 0;
+  d.precision = column.precision;
+  d.scale = column.scale;
+  d.high = (static_cast<uint64_t>(U32(p + 1)) << 32) | U32(p + 5);
+  d.low = (static_cast<uint64_t>(U32(p + 9)) << 32) | U32(p + 13);
+  return d;
+}
+
+}  // namespace
+
+Value DecodeScalar(const ColumnDef& column, ByteSpan bytes, uint32_t page) {
+  const size_t natural = NaturalSize(column.type);
+  if (natural != 0 && bytes.size() < natural) {
+    ThrowCorrupt(page, "the value of column '" + column.name + "' is too short");
+  }
+  const uint8_t* p = bytes.data();
+  switch (column.type) {
+    case ColumnType::kByte:
+      return p[0];
+    case ColumnType::kInt:
+      return static_cast<int16_t>(U16(p));
+    case ColumnType::kLong:
+      return static_cast<int32_t>(U32(p));
+    case ColumnType::kMoney:
+      return Currency{static_cast<int64_t>(U64(p))};
+    case ColumnType::kFloat:
+      return Load<float>(p);
+    case ColumnType::kDouble:
+      return Load<double>(p);
+    case ColumnType::kDateTime:
+      return DateTime{Load<double>(p)};
+    case ColumnType::kGuid: {
+      Guid g;
+      std::memcpy(g.bytes.data(), p, 16);
+      return g;
+    }
+    case ColumnType::kNumeric:
+      return DecodeNumeric(column, p);
+    case ColumnType::kText:
+      return Utf16ToUtf8(DecodeJetText(bytes));
+    default:
+      return Bytes(bytes.begin(), bytes.end());
+  }
+}
+
+std::vector<Value> DecodeRow(PageFile& file, const TableDef& def, ByteSpan row, uint32_t page) {
+  if (row.size() < 2) ThrowCorrupt(page, "a row is too short to hold its column count");
+  const uint8_t* base = row.data();
+  const size_t size = row.size();
+  const unsigned row_columns = U16(base);
+  const size_t mask_bytes = (row_columns + 7) / 8;
+  if (2 + mask_bytes > size) ThrowCorrupt(page, "a row's null mask overruns the row");
+  const uint8_t* mask = base + size - mask_bytes;
+
+  // Variable-column bookkeeping sits just before the null mask, when the table has any.
+  size_t var_count = 0;
+  size_t var_table_end = size - mask_bytes;  // one past the entry of var column 0
+  size_t eod = var_table_end;
+  if (def.var_col_count > 0) {
+    if (size - mask_bytes < 2 + 2) ThrowCorrupt(page, "a row is too short for its variable data");
+    var_count = U16(base + size - mask_bytes - 2);
+    var_table_end = size - mask_bytes - 2;
+    if (2 * (var_count + 1) + 2 > var_table_end) {
+      ThrowCorrupt(page, "a row's variable-offset table overruns the row");
+    }
+    eod = U16(base + var_table_end - 2 * (var_count + 1));
+    if (eod > var_table_end - 2 * (var_count + 1)) {
+      ThrowCorrupt(page, "a row's variable data overruns its offset table");
+    }
+  }
+  auto var_offset = [&](size_t i) { return U16(base + var_table_end - 2 * (i + 1)); };
+
+  std::vector<Value> values;
+  values.reserve(def.columns.size());
+  for (const ColumnDef& c : def.columns) {
+    const bool in_row = c.number < row_columns;
+    const bool present = in_row && ((mask[c.number / 8] >> (c.number % 8)) & 1);
+    if (c.type == ColumnType::kBoolean) {
+      values.emplace_back(present);
+      continue;
+    }
+    if (!present) {
+      values.emplace_back();
+      continue;
+    }
+    if (c.is_fixed()) {
+      const size_t start = 2 + static_cast<size_t>(c.fixed_offset);
+      const size_t length = NaturalSize(c.type) != 0 ? NaturalSize(c.type) : c.length;
+      if (!InBounds(start, length, eod)) {
+        ThrowCorrupt(page, "column '" + c.name + "' lies outside its row");
+      }
+      values.push_back(DecodeScalar(c, row.subspan(start, length), page));
+      continue;
+    }
+    if (c.var_index >= var_count) {
+      values.emplace_back();
+      continue;
+    }
+    const size_t start = var_offset(c.var_index);
+    const size_t end = c.var_index + 1u < var_count ? var_offset(c.var_index + 1u) : eod;
+    if (start > end || end > eod) {
+      ThrowCorrupt(page, "column '" + c.name + "' lies outside its row");
+    }
+    const ByteSpan bytes = row.subspan(start, end - start);
+    if (c.is_long_value()) {
+      // A present long value with no stored bytes is an empty one.
+      Bytes data = bytes.empty() ? Bytes() : ReadLongValue(file, bytes, page);
+      if (c.type == ColumnType::kMemo) {
+        values.emplace_back(Utf16ToUtf8(DecodeJetText(data)));
+      } else {
+        values.emplace_back(std::move(data));
+      }
+    } else {
+      values.push_back(DecodeScalar(c, bytes, page));
+    }
+  }
+  return values;
+}
+
+}  // namespace jet

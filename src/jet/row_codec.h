@@ -1,0 +1,22 @@
+// The Jet 4 row format: column count, fixed area, variable data, the variable-offset table
+// (stored last column first) and the null mask, whose bit is also a BOOLEAN's value.
+#pragma once
+
+#include <vector>
+
+#include "jet/bytes.h"
+#include "jet/table_def.h"
+#include "jet/value.h"
+
+namespace jet {
+
+class PageFile;
+
+// Decodes the row bytes into one value per live column, in column-number order (the order of
+// def.columns). Long values are read through `file`. `page` names the row's page in errors.
+std::vector<Value> DecodeRow(PageFile& file, const TableDef& def, ByteSpan row, uint32_t page);
+
+// Decodes one stored value of a fixed-size or variable column (not BOOLEAN, not long values).
+Value DecodeScalar(const ColumnDef& column, ByteSpan bytes, uint32_t page);
+
+}  // namespace jet

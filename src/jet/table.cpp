@@ -1,0 +1,93 @@
+#include "jet/table.h"
+
+#include "jet/data_page.h"
+#include "jet/error.h"
+#include "jet/page_file.h"
+#include "jet/row_codec.h"
+#include "jet/usage_map.h"
+
+namespace jet {
+namespace {
+
+// Jet relocates a row at most once per update; a longer chain of forwarding slots can only
+// come from damage, so we stop following after a few hops.
+constexpr int kMaxRelocationHops = 8;
+
+bool OwnedBy(const uint8_t* page, uint32_t tdef_page) {
+  return page[0] == kPageData && U32(page + kDataOffOwner) == tdef_page;
+}
+
+// The bytes of the row whose header slot is `where`, following relocations. Returns an empty
+// optional-like flag through `found` when the slot is deleted.
+ByteSpan ResolveRow(PageFile& file, const TableDef& def, RowLocator where, uint32_t& data_page,
+                    bool& found) {
+  RowPointer at = where;
+  found = false;
+  for (int hop = 0; hop <= kMaxRelocationHops; ++hop) {
+    const uint8_t* page = file.Page(at.page);
+    if (!OwnedBy(page, def.page)) {
+      ThrowCorrupt(at.page, "a row of table page " + std::to_string(def.page) +
+                                " points to a page the table does not own");
+    }
+    const RowSlot slot = ReadSlot(page, at.page, at.row);
+    if (slot.overflow() && !slot.deleted()) {
+      // The slot's first bytes point to where the row now lives: row byte, then 3-byte page.
+      if (slot.bytes.size() < 4) ThrowCorrupt(at.page, "a relocated row's pointer is cut short");
+      at = RowPointer::FromU32(U32(slot.bytes.data()));
+      continue;
+    }
+    // The header slot itself deleted means no row; a relocation target carries the deleted
+    // bit and is read only through its header slot.
+    if (slot.deleted() && hop == 0) return {};
+    found = true;
+    data_page = at.page;
+    return slot.bytes;
+  }
+  ThrowCorrupt(where.page, "a relocated row's chain of pointers is too long");
+}
+
+}  // namespace
+
+std::vector<uint32_t> Table::DataPages() const {
+  return UsageMap::Read(*file_, def_->owned_map).SetPages();
+}
+
+std::vector<Value> Table::ReadRow(RowLocator where) const {
+  uint32_t data_page = 0;
+  bool found = false;
+  const ByteSpan bytes = ResolveRow(*file_, *def_, where, data_page, found);
+  if (!found) throw Error(kErrNoCurrentRecord, "No current record: the row has been deleted.");
+  return DecodeRow(*file_, *def_, bytes, data_page);
+}
+
+Table::Cursor::Cursor(const Table& table) : table_(&table), pages_(table.DataPages()) {}
+
+bool Table::Cursor::Next() {
+  PageFile& file = *table_->file_;
+  while (page_index_ < pages_.size()) {
+    const uint32_t page_number = pages_[page_index_];
+    const uint8_t* page = file.Page(page_number);
+    // A page in the map that is no longer this table's (freed and reused) holds none of its
+    // rows.
+    if (OwnedBy(page, table_->def_->page)) {
+      const int count = RowCount(page);
+      while (++slot_ < count) {
+        const uint16_t entry = U16(page + kDataOffRowTable + 2 * slot_);
+        if (entry & kRowDeleted) continue;  // deleted, or the target of a relocated row
+        const RowLocator here{page_number, static_cast<uint8_t>(slot_)};
+        uint32_t data_page = 0;
+        bool found = false;
+        const ByteSpan bytes = ResolveRow(file, *table_->def_, here, data_page, found);
+        if (!found) continue;
+        values_ = DecodeRow(file, *table_->def_, bytes, data_page);
+        locator_ = here;
+        return true;
+      }
+    }
+    ++page_index_;
+    slot_ = -1;
+  }
+  return false;
+}
+
+}  // namespace jet

@@ -1,0 +1,51 @@
+// Usage maps: which pages belong to a table, an index or a long-value column, and (page 1)
+// which pages of the file are free. A map is a row on a data page, inline (a bitmap with a
+// start page) or by reference (pointers to type-0x05 bitmap pages).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "jet/bytes.h"
+
+namespace jet {
+
+class PageFile;
+
+constexpr uint8_t kUsageMapInline = 0x00;
+constexpr uint8_t kUsageMapReference = 0x01;
+// Pages covered by one type-0x05 bitmap page: (4096 - 4) bytes of bits.
+constexpr uint32_t kPagesPerMapPage = (4096 - 4) * 8;
+
+class UsageMap {
+ public:
+  // Reads the map stored at `where`. Throws corrupt naming the page for a malformed map.
+  static UsageMap Read(PageFile& file, RowPointer where);
+
+  uint8_t kind() const { return kind_; }
+  RowPointer location() const { return location_; }
+  // Inline maps: the page of bit 0, and the pages the bitmap spans.
+  uint32_t start_page() const { return start_page_; }
+  uint32_t span() const { return static_cast<uint32_t>(bits_.size()); }
+  // Reference maps: the bitmap page behind each slot (0 where none).
+  const std::vector<uint32_t>& map_pages() const { return map_pages_; }
+
+  // True when the page's bit is set (for table maps: the page belongs to the map; for the
+  // global map: the page is free). Pages outside the map's span read as clear.
+  bool Test(uint32_t page) const;
+  // The pages whose bit is set, ascending, limited to pages inside the file.
+  std::vector<uint32_t> SetPages() const;
+
+ private:
+  uint8_t kind_ = kUsageMapInline;
+  RowPointer location_;
+  uint32_t start_page_ = 0;
+  std::vector<bool> bits_;  // bit i is page start_page_ + i
+  std::vector<uint32_t> map_pages_;
+  uint32_t file_pages_ = 0;
+};
+
+// The database-wide map on page 1, row 0: here a set bit means the page is free.
+constexpr RowPointer kGlobalUsageMap{1, 0};
+
+}  // namespace jet
