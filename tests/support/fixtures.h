@@ -20,9 +20,9 @@ std::string TempDir();
 }  // namespace testing_support
 
 // Skips the test, visibly, when the shared fixtures are not there.
-#define REQUIRE_ACCESS_MADE_FIXTURES()                                             \
-  do {                                                                             \
-    if (testing_support::AccessMadeDir().empty())                                  \
-      GTEST_SKIP() << "shared/fixtures/access-made is absent: Access-made files "  \
-                      "not available, test skipped";                               \
+#define REQUIRE_ACCESS_MADE_FIXTURES()                                            \
+  do {                                                                            \
+    if (testing_support::AccessMadeDir().empty())                                 \
+      GTEST_SKIP() << "shared/fixtures/access-made is absent: Access-made files " \
+                      "not available, test skipped";                              \
   } while (0)
