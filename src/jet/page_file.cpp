@@ -8,6 +8,18 @@
 #include "jet/error.h"
 
 namespace jet {
+namespace {
+
+// Files reach 2 GB, past what a long can address on every platform.
+int SeekTo(std::FILE* file, uint64_t offset) {
+#ifdef _WIN32
+  return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET);
+#else
+  return fseeko(file, static_cast<off_t>(offset), SEEK_SET);
+#endif
+}
+
+}  // namespace
 
 PageFile::PageFile(const std::string& path) : path_(path) {
   std::error_code ec;
@@ -48,8 +60,7 @@ const uint8_t* PageFile::Page(uint32_t number) {
   auto& slot = cache_[number];
   if (!slot) {
     auto buffer = std::make_unique<uint8_t[]>(kPageSize);
-    if (std::fseek(file_, static_cast<long>(static_cast<uint64_t>(number) * kPageSize), SEEK_SET) !=
-            0 ||
+    if (SeekTo(file_, static_cast<uint64_t>(number) * kPageSize) != 0 ||
         std::fread(buffer.get(), 1, kPageSize, file_) != kPageSize) {
       throw Error(kErrIo, "Disk or network error reading page " + std::to_string(number) + " of '" +
                               path_ + "'.");
