@@ -59,7 +59,9 @@ TEST(TableReadTest, EveryRowReadsBackThroughItsLocator) {
       std::sort(seen.begin(), seen.end());
       EXPECT_EQ(std::adjacent_find(seen.begin(), seen.end()), seen.end()) << "a row read twice";
       // Access keeps the count of user tables exact; the system tables' counts may be stale.
-      if ((entry.flags & kSystemObjectFlags) == 0) EXPECT_EQ(rows, table.def().row_count);
+      if ((entry.flags & kSystemObjectFlags) == 0) {
+        EXPECT_EQ(rows, table.def().row_count);
+      }
     }
   }
 }
