@@ -19,7 +19,11 @@ T ValueOr(const std::vector<Value>& row, int index, T fallback) {
 }  // namespace
 
 std::unique_ptr<Database> Database::Open(const std::string& path) {
-  auto file = std::make_unique<PageFile>(path);
+  return Open(std::make_unique<PageFile>(path));
+}
+
+std::unique_ptr<Database> Database::Open(std::unique_ptr<PageFile> file) {
+  const std::string& path = file->path();
   if (file->page_count() <= kCatalogPage) {
     throw Error(kErrUnrecognizedFormat, "Cannot open '" + path +
                                             "': unrecognized database format (the file is too "

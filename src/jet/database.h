@@ -33,6 +33,8 @@ class Database {
   // Opens an existing database read-only. Throws Error (see header.h and page_file.h for
   // the refusals) and corrupt-database errors naming the page.
   static std::unique_ptr<Database> Open(const std::string& path);
+  // The same over a page file already opened (for instance one over an image in memory).
+  static std::unique_ptr<Database> Open(std::unique_ptr<PageFile> file);
 
   const DatabaseHeader& header() const { return header_; }
   PageFile& file() { return *file_; }

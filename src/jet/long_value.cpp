@@ -1,6 +1,7 @@
 #include "jet/long_value.h"
 
 #include <algorithm>
+#include <set>
 
 #include "jet/data_page.h"
 #include "jet/error.h"
@@ -18,7 +19,8 @@ ByteSpan LongValueRow(PageFile& file, RowPointer where) {
 
 }  // namespace
 
-Bytes ReadLongValue(PageFile& file, ByteSpan stored, uint32_t row_page) {
+Bytes ReadLongValue(PageFile& file, ByteSpan stored, uint32_t row_page,
+                    std::vector<RowPointer>* rows) {
   if (stored.size() < kLongValueDefinitionSize) {
     ThrowCorrupt(row_page, "a long-value definition is too short");
   }
@@ -39,6 +41,7 @@ Bytes ReadLongValue(PageFile& file, ByteSpan stored, uint32_t row_page) {
   }
   if (header & kLongValueSinglePage) {
     const ByteSpan row = LongValueRow(file, first);
+    if (rows != nullptr) rows->push_back(first);
     if (row.size() < length) ThrowCorrupt(first.page, "a long value is shorter than its length");
     return Bytes(row.begin(), row.begin() + length);
   }
@@ -47,13 +50,14 @@ Bytes ReadLongValue(PageFile& file, ByteSpan stored, uint32_t row_page) {
   Bytes out;
   out.reserve(length);
   RowPointer at = first;
-  // Each row carries at least one byte, so a sound chain has at most `length` rows; more means
-  // the chain loops.
-  for (size_t hops = 0; out.size() < length; ++hops) {
-    if (hops > length || at.page == 0) {
-      ThrowCorrupt(at.page == 0 ? row_page : at.page, "a long-value chain ends early or loops");
-    }
+  // A sound chain visits each row once; a row seen again means the chain loops (else a row
+  // that points to itself would repeat its chunk until the length is reached).
+  std::set<RowPointer> seen;
+  while (out.size() < length) {
+    if (at.page == 0) ThrowCorrupt(row_page, "a long-value chain ends early");
+    if (!seen.insert(at).second) ThrowCorrupt(at.page, "a long-value chain loops");
     const ByteSpan row = LongValueRow(file, at);
+    if (rows != nullptr) rows->push_back(at);
     if (row.size() <= 4) ThrowCorrupt(at.page, "a long-value chain row is empty");
     const size_t take = std::min(row.size() - 4, length - out.size());
     out.insert(out.end(), row.begin() + 4, row.begin() + 4 + take);

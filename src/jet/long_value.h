@@ -2,6 +2,8 @@
 // other page, or in a chain of rows on long-value pages.
 #pragma once
 
+#include <vector>
+
 #include "jet/bytes.h"
 #include "jet/value.h"
 
@@ -16,6 +18,8 @@ constexpr size_t kLongValueDefinitionSize = 12;
 
 // The bytes of the long value whose definition (and inline data) is `stored`, found in a row
 // on page `row_page`. Throws corrupt naming the page for a broken definition or chain.
-Bytes ReadLongValue(PageFile& file, ByteSpan stored, uint32_t row_page);
+// When `rows` is given, the long-value rows the data came from are appended to it.
+Bytes ReadLongValue(PageFile& file, ByteSpan stored, uint32_t row_page,
+                    std::vector<RowPointer>* rows = nullptr);
 
 }  // namespace jet

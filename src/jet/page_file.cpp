@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "jet/error.h"
 
@@ -48,6 +49,16 @@ PageFile::PageFile(const std::string& path) : path_(path) {
   cache_.resize(page_count_);
 }
 
+PageFile::PageFile(std::string name, Bytes image)
+    : path_(std::move(name)), image_(std::move(image)) {
+  if (image_.size() / kPageSize > 0x00FFFFFF) {
+    throw Error(kErrUnrecognizedFormat,
+                "Unrecognized database format '" + path_ + "': the file is too large.");
+  }
+  page_count_ = static_cast<uint32_t>(image_.size() / kPageSize);
+  cache_.resize(page_count_);
+}
+
 PageFile::~PageFile() {
   if (file_ != nullptr) std::fclose(file_);
 }
@@ -59,9 +70,13 @@ const uint8_t* PageFile::Page(uint32_t number) {
   }
   auto& slot = cache_[number];
   if (!slot) {
+    // Each page in a buffer of its own, also for an image in memory, so that a read past a
+    // page's end is caught by the sanitizers instead of landing in the next page.
     auto buffer = std::make_unique<uint8_t[]>(kPageSize);
-    if (SeekTo(file_, static_cast<uint64_t>(number) * kPageSize) != 0 ||
-        std::fread(buffer.get(), 1, kPageSize, file_) != kPageSize) {
+    if (file_ == nullptr) {
+      std::memcpy(buffer.get(), image_.data() + static_cast<size_t>(number) * kPageSize, kPageSize);
+    } else if (SeekTo(file_, static_cast<uint64_t>(number) * kPageSize) != 0 ||
+               std::fread(buffer.get(), 1, kPageSize, file_) != kPageSize) {
       throw Error(kErrIo, "Disk or network error reading page " + std::to_string(number) + " of '" +
                               path_ + "'.");
     }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "jet/bytes.h"
+
 namespace jet {
 
 constexpr uint32_t kPageSize = 4096;
@@ -16,6 +18,9 @@ class PageFile {
   // Opens an existing file for reading. Throws Error for a missing file (3024), a directory or
   // an unreadable file (3051), and a file too short to hold a header (3343).
   explicit PageFile(const std::string& path);
+  // A database image already in memory (damaged-file tests, fuzzing): the same checks without
+  // a file. `name` stands for the path in messages.
+  PageFile(std::string name, Bytes image);
   ~PageFile();
   PageFile(const PageFile&) = delete;
   PageFile& operator=(const PageFile&) = delete;
@@ -31,6 +36,7 @@ class PageFile {
  private:
   std::string path_;
   std::FILE* file_ = nullptr;
+  Bytes image_;  // the whole file when there is no file_
   uint32_t page_count_ = 0;
   std::vector<std::unique_ptr<uint8_t[]>> cache_;
 };

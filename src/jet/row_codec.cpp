@@ -90,7 +90,7 @@ Value DecodeScalar(const ColumnDef& column, ByteSpan bytes, uint32_t page) {
   }
 }
 
-std::vector<Value> DecodeRow(PageFile& file, const TableDef& def, ByteSpan row, uint32_t page) {
+std::vector<StoredField> SplitRow(const TableDef& def, ByteSpan row, uint32_t page) {
   if (row.size() < 2) ThrowCorrupt(page, "a row is too short to hold its column count");
   const uint8_t* base = row.data();
   const size_t size = row.size();
@@ -117,30 +117,24 @@ std::vector<Value> DecodeRow(PageFile& file, const TableDef& def, ByteSpan row, 
   }
   auto var_offset = [&](size_t i) { return U16(base + var_table_end - 2 * (i + 1)); };
 
-  std::vector<Value> values;
-  values.reserve(def.columns.size());
-  for (const ColumnDef& c : def.columns) {
-    const bool in_row = c.number < row_columns;
-    const bool present = in_row && ((mask[c.number / 8] >> (c.number % 8)) & 1);
-    if (c.type == ColumnType::kBoolean) {
-      values.emplace_back(present);
-      continue;
-    }
-    if (!present) {
-      values.emplace_back();
-      continue;
-    }
+  std::vector<StoredField> fields(def.columns.size());
+  for (size_t k = 0; k < def.columns.size(); ++k) {
+    const ColumnDef& c = def.columns[k];
+    StoredField& f = fields[k];
+    f.present = c.number < row_columns && ((mask[c.number / 8] >> (c.number % 8)) & 1);
+    if (!f.present || c.type == ColumnType::kBoolean) continue;
     if (c.is_fixed()) {
       const size_t start = 2 + static_cast<size_t>(c.fixed_offset);
       const size_t length = NaturalSize(c.type) != 0 ? NaturalSize(c.type) : c.length;
       if (!InBounds(start, length, eod)) {
         ThrowCorrupt(page, "column '" + c.name + "' lies outside its row");
       }
-      values.push_back(DecodeScalar(c, row.subspan(start, length), page));
+      f.bytes = row.subspan(start, length);
       continue;
     }
     if (c.var_index >= var_count) {
-      values.emplace_back();
+      // Written before this column existed: Null.
+      f.present = false;
       continue;
     }
     const size_t start = var_offset(c.var_index);
@@ -148,17 +142,32 @@ std::vector<Value> DecodeRow(PageFile& file, const TableDef& def, ByteSpan row, 
     if (start > end || end > eod) {
       ThrowCorrupt(page, "column '" + c.name + "' lies outside its row");
     }
-    const ByteSpan bytes = row.subspan(start, end - start);
-    if (c.is_long_value()) {
+    f.bytes = row.subspan(start, end - start);
+  }
+  return fields;
+}
+
+std::vector<Value> DecodeRow(PageFile& file, const TableDef& def, ByteSpan row, uint32_t page) {
+  const std::vector<StoredField> fields = SplitRow(def, row, page);
+  std::vector<Value> values;
+  values.reserve(fields.size());
+  for (size_t k = 0; k < fields.size(); ++k) {
+    const ColumnDef& c = def.columns[k];
+    const StoredField& f = fields[k];
+    if (c.type == ColumnType::kBoolean) {
+      values.emplace_back(f.present);
+    } else if (!f.present) {
+      values.emplace_back();
+    } else if (c.is_long_value()) {
       // A present long value with no stored bytes is an empty one.
-      Bytes data = bytes.empty() ? Bytes() : ReadLongValue(file, bytes, page);
+      Bytes data = f.bytes.empty() ? Bytes() : ReadLongValue(file, f.bytes, page);
       if (c.type == ColumnType::kMemo) {
         values.emplace_back(Utf16ToUtf8(DecodeJetText(data)));
       } else {
         values.emplace_back(std::move(data));
       }
     } else {
-      values.push_back(DecodeScalar(c, bytes, page));
+      values.push_back(DecodeScalar(c, f.bytes, page));
     }
   }
   return values;

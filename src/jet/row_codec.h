@@ -12,6 +12,16 @@ namespace jet {
 
 class PageFile;
 
+// One column's part of a stored row: its bytes, or absent (Null; for BOOLEAN, false).
+struct StoredField {
+  bool present = false;
+  ByteSpan bytes;
+};
+
+// Splits the row bytes into one stored field per live column, in column-number order, with
+// every offset checked against the row. Throws corrupt naming `page`.
+std::vector<StoredField> SplitRow(const TableDef& def, ByteSpan row, uint32_t page);
+
 // Decodes the row bytes into one value per live column, in column-number order (the order of
 // def.columns). Long values are read through `file`. `page` names the row's page in errors.
 std::vector<Value> DecodeRow(PageFile& file, const TableDef& def, ByteSpan row, uint32_t page);

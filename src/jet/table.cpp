@@ -71,6 +71,11 @@ bool Table::Cursor::Next() {
     // rows.
     if (OwnedBy(page, table_->def_->page)) {
       const int count = RowCount(page);
+      // The offset table is read here before ReadSlot checks it: a count from a damaged page
+      // must not take us past the page.
+      if (kDataOffRowTable + 2 * static_cast<size_t>(count) > kPageSize) {
+        ThrowCorrupt(page_number, "row offset table overruns the page");
+      }
       while (++slot_ < count) {
         const uint16_t entry = U16(page + kDataOffRowTable + 2 * slot_);
         if (entry & kRowDeleted) continue;  // deleted, or the target of a relocated row
@@ -81,6 +86,8 @@ bool Table::Cursor::Next() {
         if (!found) continue;
         values_ = DecodeRow(file, *table_->def_, bytes, data_page);
         locator_ = here;
+        stored_ = bytes;
+        stored_page_ = data_page;
         return true;
       }
     }

@@ -42,6 +42,9 @@ class Table {
     bool Next();
     RowLocator locator() const { return locator_; }
     const std::vector<Value>& values() const { return values_; }
+    // The row's stored bytes and the page they are on (where it moved, for relocated rows).
+    ByteSpan stored() const { return stored_; }
+    uint32_t stored_page() const { return stored_page_; }
 
    private:
     const Table* table_;
@@ -50,6 +53,8 @@ class Table {
     int slot_ = -1;
     RowLocator locator_;
     std::vector<Value> values_;
+    ByteSpan stored_;
+    uint32_t stored_page_ = 0;
   };
   Cursor Scan() const { return Cursor(*this); }
 

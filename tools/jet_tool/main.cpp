@@ -36,8 +36,8 @@ int main(int argc, char** argv) {
   }
   const std::string name = argv[1];
   const auto& commands = jet_tool::Commands();
-  const auto it = std::find_if(commands.begin(), commands.end(),
-                               [&](const auto& c) { return c.name == name; });
+  const auto it =
+      std::find_if(commands.begin(), commands.end(), [&](const auto& c) { return c.name == name; });
   if (it == commands.end()) {
     std::cerr << "jet-tool: unknown command '" << name << "'\n";
     PrintUsage();

@@ -1,0 +1,140 @@
+// Reading an index B-tree (file format: index pages, leaf 0x04 and node 0x03): walking it in
+// key order, finding the first entry at or after a key, prefix and range scans.
+//
+// Entries are ordered by unsigned comparison of their key bytes, then by row locator. A node
+// entry repeats the last entry of its child's subtree; the node's tail child (offset 20) has
+// no entry and holds everything after the last entry. We walk the tree through these child
+// links rather than the leaves' sibling links, so a walk needs nothing but the tree itself.
+//
+// Every page is decoded once into an IndexPage and kept by the reader, so repeated lookups
+// cost a binary search per level. Pages are read as they are needed; a reader sees the file
+// as it was when each page was first decoded (call Clear() after the index changes).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "jet/bytes.h"
+#include "jet/table_def.h"
+#include "jet/value.h"
+
+namespace jet {
+
+class PageFile;
+using RowLocator = RowPointer;
+
+// Page types of index pages (offset 0).
+constexpr uint8_t kIndexNodePage = 0x03;
+constexpr uint8_t kIndexLeafPage = 0x04;
+
+// One index page, decoded: prefix compression undone, keys split from their row locators.
+struct IndexPage {
+  struct Entry {
+    uint32_t key_offset = 0;  // into IndexPage::keys
+    uint32_t key_size = 0;
+    RowLocator row;
+    uint32_t child = 0;  // node pages: the child page this entry stands for
+  };
+
+  uint32_t number = 0;
+  bool leaf = true;
+  uint32_t prev = 0;  // previous page at this level (0 = none)
+  uint32_t next = 0;  // next page at this level (0 = none)
+  uint32_t tail = 0;  // node pages: the last child, which has no entry (0 = none)
+  uint32_t tdef_page = 0;
+  uint16_t prefix_size = 0;
+  Bytes keys;  // every entry's key, back to back
+  std::vector<Entry> entries;
+
+  ByteSpan Key(size_t i) const {
+    return {keys.data() + entries[i].key_offset, entries[i].key_size};
+  }
+};
+
+// Decodes one index page. Throws corrupt, naming the page, for a page that is not an index
+// page, an entry mask or prefix that runs outside the page, an entry too short to hold its
+// row locator, a child page outside the file (`page_count` pages), or keys out of order.
+IndexPage DecodeIndexPage(uint32_t number, const uint8_t* page, uint32_t page_count);
+
+// Unsigned byte-wise comparison, shorter first on a common prefix: the order of index keys.
+int CompareKeys(ByteSpan a, ByteSpan b);
+inline bool StartsWith(ByteSpan key, ByteSpan prefix) {
+  return key.size() >= prefix.size() && CompareKeys(key.first(prefix.size()), prefix) == 0;
+}
+
+struct IndexEntry {
+  Bytes key;
+  RowLocator row;
+  friend bool operator==(const IndexEntry&, const IndexEntry&) = default;
+};
+
+class IndexReader {
+ public:
+  IndexReader(PageFile& file, uint32_t root_page);
+  IndexReader(PageFile& file, const RealIndexDef& index) : IndexReader(file, index.root_page) {}
+  IndexReader(const IndexReader&) = delete;
+  IndexReader& operator=(const IndexReader&) = delete;
+
+  uint32_t root_page() const { return root_; }
+
+  // A position in the index, moving forward in key order. The key it shows stays valid while
+  // the reader lives and is not cleared.
+  class Cursor {
+   public:
+    bool AtEnd() const { return path_.empty(); }
+    ByteSpan key() const;
+    RowLocator locator() const;
+    // The leaf page holding the current entry.
+    uint32_t page() const { return path_.back().page->number; }
+    // Moves to the next entry; false when it runs off the end.
+    bool Next();
+
+   private:
+    friend class IndexReader;
+    struct Frame {
+      const IndexPage* page;
+      size_t pos;  // entry index; on nodes, entries.size() stands for the tail child
+    };
+    explicit Cursor(IndexReader& reader) : reader_(&reader) {}
+    void Enter(uint32_t page);
+    void Settle();
+
+    IndexReader* reader_;
+    std::vector<Frame> path_;
+    uint32_t pages_entered_ = 0;
+  };
+
+  // The first entry of the index.
+  Cursor Begin();
+  // The first entry whose key is not less than `key`. With a leading part of a key (the
+  // first columns of a multi-column index), the first entry that starts with it, if any.
+  Cursor FindFirst(ByteSpan key);
+
+  // Row locators of the entries whose key equals `key`, in index order.
+  std::vector<RowLocator> FindEqual(ByteSpan key);
+  // Row locators of the entries whose key starts with `prefix`, in index order.
+  std::vector<RowLocator> FindPrefix(ByteSpan prefix);
+  // Entries with from <= key < to, in index order. An empty `to` means to the end.
+  std::vector<IndexEntry> Range(ByteSpan from, ByteSpan to);
+  // Every entry, in index order.
+  std::vector<IndexEntry> All();
+
+  // The leaf pages in the order their next-page links chain them, from the first leaf of the
+  // tree. Walks do not rely on these links; a consistency check compares them with the
+  // tree's own order. Throws corrupt for a link to a non-leaf page or a loop.
+  std::vector<uint32_t> LeafChain();
+
+  // The decoded page, from the reader's cache.
+  const IndexPage& Page(uint32_t number);
+  // Forgets decoded pages (after the index was written).
+  void Clear() { pages_.clear(); }
+
+ private:
+  PageFile* file_;
+  uint32_t root_;
+  std::unordered_map<uint32_t, std::unique_ptr<IndexPage>> pages_;
+};
+
+}  // namespace jet
