@@ -60,16 +60,17 @@ std::vector<Value> Table::ReadRow(RowLocator where) const {
   return DecodeRow(*file_, *def_, bytes, data_page);
 }
 
-Table::Cursor::Cursor(const Table& table) : table_(&table), pages_(table.DataPages()) {}
+Table::Cursor::Cursor(const Table& table)
+    : file_(table.file_), def_(table.def_), pages_(table.DataPages()) {}
 
 bool Table::Cursor::Next() {
-  PageFile& file = *table_->file_;
+  PageFile& file = *file_;
   while (page_index_ < pages_.size()) {
     const uint32_t page_number = pages_[page_index_];
     const uint8_t* page = file.Page(page_number);
     // A page in the map that is no longer this table's (freed and reused) holds none of its
     // rows.
-    if (OwnedBy(page, table_->def_->page)) {
+    if (OwnedBy(page, def_->page)) {
       const int count = RowCount(page);
       // The offset table is read here before ReadSlot checks it: a count from a damaged page
       // must not take us past the page.
@@ -82,9 +83,9 @@ bool Table::Cursor::Next() {
         const RowLocator here{page_number, static_cast<uint8_t>(slot_)};
         uint32_t data_page = 0;
         bool found = false;
-        const ByteSpan bytes = ResolveRow(file, *table_->def_, here, data_page, found);
+        const ByteSpan bytes = ResolveRow(file, *def_, here, data_page, found);
         if (!found) continue;
-        values_ = DecodeRow(file, *table_->def_, bytes, data_page);
+        values_ = DecodeRow(file, *def_, bytes, data_page);
         locator_ = here;
         stored_ = bytes;
         stored_page_ = data_page;

@@ -47,7 +47,9 @@ class Table {
     uint32_t stored_page() const { return stored_page_; }
 
    private:
-    const Table* table_;
+    // The file and definition belong to the Database, so a cursor may outlive its Table.
+    PageFile* file_;
+    const TableDef* def_;
     std::vector<uint32_t> pages_;
     size_t page_index_ = 0;
     int slot_ = -1;
