@@ -18,8 +18,8 @@ T ValueOr(const std::vector<Value>& row, int index, T fallback) {
 
 }  // namespace
 
-std::unique_ptr<Database> Database::Open(const std::string& path) {
-  return Open(std::make_unique<PageFile>(path));
+std::unique_ptr<Database> Database::Open(const std::string& path, OpenMode mode) {
+  return Open(std::make_unique<PageFile>(path, mode));
 }
 
 std::unique_ptr<Database> Database::Open(std::unique_ptr<PageFile> file) {
@@ -43,6 +43,16 @@ const TableDef& Database::TableDefAt(uint32_t page) {
   }
   defs_.emplace_back(page, std::make_unique<TableDef>(ReadTableDef(*file_, page)));
   return *defs_.back().second;
+}
+
+const TableDef& Database::ReloadTableDef(uint32_t page) {
+  for (auto& [p, def] : defs_) {
+    if (p == page) {
+      *def = ReadTableDef(*file_, page);
+      return *def;
+    }
+  }
+  return TableDefAt(page);
 }
 
 void Database::LoadCatalog() {

@@ -30,9 +30,10 @@ constexpr int32_t kSystemObjectFlags = static_cast<int32_t>(0x80000002);
 
 class Database {
  public:
-  // Opens an existing database read-only. Throws Error (see header.h and page_file.h for
-  // the refusals) and corrupt-database errors naming the page.
-  static std::unique_ptr<Database> Open(const std::string& path);
+  // Opens an existing database, read-only unless asked. Throws Error (see header.h and
+  // page_file.h for the refusals) and corrupt-database errors naming the page.
+  static std::unique_ptr<Database> Open(const std::string& path,
+                                        OpenMode mode = OpenMode::kReadOnly);
   // The same over a page file already opened (for instance one over an image in memory).
   static std::unique_ptr<Database> Open(std::unique_ptr<PageFile> file);
 
@@ -50,6 +51,9 @@ class Database {
   const CatalogEntry* FindTable(std::string_view name) const;
   // Table definition at a tdef page, decoded once and cached.
   const TableDef& TableDefAt(uint32_t page);
+  // Decodes the definition at `page` again after it was written; references to the cached
+  // definition stay valid and see the new contents.
+  const TableDef& ReloadTableDef(uint32_t page);
 
  private:
   explicit Database(std::unique_ptr<PageFile> file);

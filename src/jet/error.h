@@ -21,6 +21,14 @@ enum ErrorCode : int {
   kErrUnrecognizedFormat = 3343,  // not a Jet database, or a version we do not read
   kErrUnsupported = 3251,         // operation not supported for this file
   kErrIo = 3043,                  // disk or network error
+  kErrFileInUse = 3045,           // another program has the file open for writing
+  kErrReadOnly = 3027,            // database or object is read-only
+  kErrDatabaseFull = 3035,        // the file has reached its maximum size
+  kErrFieldTooSmall = 3163,       // text or binary longer than its field
+  kErrRequired = 3314,            // Null in a required field
+  kErrZeroLength = 3315,          // zero-length text where not allowed
+  kErrConversion = 3421,          // value of the wrong type for the field
+  kErrTypeMismatch = 3464,        // data type mismatch in criteria expression
 };
 
 class Error : public std::runtime_error {

@@ -20,7 +20,6 @@ namespace jet {
 namespace {
 
 // Jet's "data type mismatch in criteria expression".
-constexpr int kErrTypeMismatch = 3464;
 
 [[noreturn]] void ThrowMismatch(const ColumnDef& column, const Value& value) {
   throw Error(kErrTypeMismatch, "Data type mismatch: value " + DebugString(value) +

@@ -66,7 +66,7 @@ std::string DateTimeToString(DateTime dt) {
   int64_t y;
   unsigned m, d;
   CivilFromDays(day - kDaysFrom1899To1970, y, m, d);
-  char buf[48];
+  char buf[128];  // room for any int64 fields, so the compiler can prove nothing is cut
   std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u %02lld:%02lld:%02lld", static_cast<long long>(y),
                 m, d, static_cast<long long>(seconds / 3600),
                 static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
@@ -102,7 +102,7 @@ std::string DecimalToString(const Decimal& dec) {
   }
   if (dec.scale > 0) {
     if (digits.size() <= dec.scale) digits.insert(0, dec.scale - digits.size() + 1, '0');
-    digits.insert(digits.size() - dec.scale, ".");
+    digits.insert(digits.end() - dec.scale, '.');
   }
   const bool is_zero = dec.high == 0 && dec.low == 0;
   return (dec.negative && !is_zero) ? "-" + digits : digits;
