@@ -12,6 +12,8 @@ namespace {
 // Jet relocates a row at most once per update; a longer chain of forwarding slots can only
 // come from damage, so we stop following after a few hops.
 constexpr int kMaxRelocationHops = 8;
+// Row numbers are one byte in row pointers: Jet never puts more rows on a page.
+constexpr int kRowNumberLimit = 255;
 
 bool OwnedBy(const uint8_t* page, uint32_t tdef_page) {
   return page[0] == kPageData && U32(page + kDataOffOwner) == tdef_page;
@@ -74,7 +76,8 @@ bool Table::Cursor::Next() {
       const int count = RowCount(page);
       // The offset table is read here before ReadSlot checks it: a count from a damaged page
       // must not take us past the page.
-      if (kDataOffRowTable + 2 * static_cast<size_t>(count) > kPageSize) {
+      if (count > kRowNumberLimit ||
+          kDataOffRowTable + 2 * static_cast<size_t>(count) > kPageSize) {
         ThrowCorrupt(page_number, "row offset table overruns the page");
       }
       while (++slot_ < count) {
