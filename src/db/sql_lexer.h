@@ -1,0 +1,51 @@
+// Splitting a Jet SQL text into tokens. The lexer never fails: a quoted text, #date# or
+// [name] that does not end becomes a token of its own kind, and the parser reports it with the
+// query expression it belongs to, as Jet does.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace db {
+
+enum class TokenKind {
+  kWord,      // a bare name or a keyword
+  kName,      // a [bracketed name]; text is the name without brackets
+  kString,    // 'text' or "text"; text is the value, doubled quotes made single
+  kNumber,    // 12, 1.5, .5, 1E3; text as written
+  kDate,      // #...#; text is what lies between the # signs
+  kOperator,  // = <> < > <= >= (also != and =< =>, which Jet does not know; the parser refuses)
+  kComma,
+  kLeftParen,
+  kRightParen,
+  kStar,
+  kDot,
+  kPlus,
+  kMinus,
+  kSemicolon,
+  kOther,               // any other character
+  kUnterminatedString,  // a quote with no closing quote
+  kUnterminatedDate,    // a # with no closing #
+  kUnterminatedName,    // a [ with no closing ]
+  kEnd,
+};
+
+struct Token {
+  TokenKind kind = TokenKind::kEnd;
+  std::string text;
+  size_t begin = 0;  // offset in the statement
+  size_t end = 0;    // one past the last character
+
+  // True for a kWord equal to `keyword` (ASCII, upper case) in any letter case.
+  bool Is(std::string_view keyword) const;
+};
+
+// The tokens of `sql`, always ending with one kEnd token.
+std::vector<Token> Tokenize(std::string_view sql);
+
+// Words that cannot stand bare as names in the statements we read.
+bool IsReservedWord(std::string_view word);
+
+}  // namespace db
