@@ -267,7 +267,7 @@ class Checker {
       const int order = CompareKeys(found[i - 1].key, found[i].key);
       if (order > 0 || (order == 0 && !(found[i - 1].row < found[i].row))) {
         report("entries out of key order at " + RowText(found[i].row));
-      } else if (order == 0 && index.is_unique() && !AllNull(found[i].key, index)) {
+      } else if (order == 0 && index.is_unique() && !IsAllNullKey(found[i].key, index)) {
         report("duplicate key " + Hex(found[i].key) + " in a unique index");
       }
     }
@@ -282,7 +282,7 @@ class Checker {
         report(RowText(where) + ": " + e.description());
         continue;
       }
-      if (index.ignores_nulls() && AllNull(key, index)) continue;
+      if (index.ignores_nulls() && IsAllNullKey(key, index)) continue;
       expected.push_back({std::move(key), where});
     }
     auto by_key_then_row = [](const IndexEntry& a, const IndexEntry& b) {
@@ -302,17 +302,6 @@ class Checker {
     for (const auto& e : extra) {
       report("entry for " + RowText(e.row) + " (key " + Hex(e.key) + ") matches no row");
     }
-  }
-
-  // A key made only of Null flags: one byte (0x00 or 0xFF) per column.
-  static bool AllNull(ByteSpan key, const RealIndexDef& index) {
-    if (key.size() != index.columns.size()) return false;
-    for (size_t i = 0; i < key.size(); ++i) {
-      if (key[i] != (index.columns[i].ascending ? kKeyAscendingNull : kKeyDescendingNull)) {
-        return false;
-      }
-    }
-    return true;
   }
 
   static std::string IndexName(const TableDef& def, const RealIndexDef& index) {

@@ -45,6 +45,14 @@ const TableDef& Database::TableDefAt(uint32_t page) {
   return *defs_.back().second;
 }
 
+TableDef& Database::MutableTableDef(uint32_t page) {
+  TableDefAt(page);
+  for (auto& [p, def] : defs_) {
+    if (p == page) return *def;
+  }
+  throw std::logic_error("table definition not cached");
+}
+
 const TableDef& Database::ReloadTableDef(uint32_t page) {
   for (auto& [p, def] : defs_) {
     if (p == page) {
@@ -53,6 +61,11 @@ const TableDef& Database::ReloadTableDef(uint32_t page) {
     }
   }
   return TableDefAt(page);
+}
+
+void Database::ReloadCatalog() {
+  catalog_.clear();
+  LoadCatalog();
 }
 
 void Database::LoadCatalog() {

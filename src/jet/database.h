@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "jet/header.h"
+#include "jet/page_allocator.h"
 #include "jet/page_file.h"
 #include "jet/table.h"
 #include "jet/table_def.h"
@@ -54,12 +55,19 @@ class Database {
   // Decodes the definition at `page` again after it was written; references to the cached
   // definition stay valid and see the new contents.
   const TableDef& ReloadTableDef(uint32_t page);
+  // The cached definition, for a writer that keeps it in step with the pages it changes.
+  TableDef& MutableTableDef(uint32_t page);
+  // Allocates and frees the file's pages (databases opened for writing).
+  PageAllocator& allocator() { return allocator_; }
+  // Reads the catalog again, after rows were added to or removed from MSysObjects.
+  void ReloadCatalog();
 
  private:
   explicit Database(std::unique_ptr<PageFile> file);
   void LoadCatalog();
 
   std::unique_ptr<PageFile> file_;
+  PageAllocator allocator_{*file_};
   DatabaseHeader header_;
   std::vector<CatalogEntry> catalog_;
   std::vector<std::pair<uint32_t, std::unique_ptr<TableDef>>> defs_;

@@ -351,4 +351,14 @@ Bytes EncodeLookupKey(const RealIndexDef& index, const TableDef& def,
   return key;
 }
 
+bool IsAllNullKey(ByteSpan key, const RealIndexDef& index) {
+  if (key.size() != index.columns.size()) return false;
+  for (size_t i = 0; i < key.size(); ++i) {
+    if (key[i] != (index.columns[i].ascending ? kKeyAscendingNull : kKeyDescendingNull)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace jet

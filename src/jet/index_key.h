@@ -23,6 +23,11 @@ constexpr uint8_t kKeyDescendingNull = 0xFF;
 // column type that cannot be indexed.
 void AppendColumnKey(const ColumnDef& column, const Value& value, bool ascending, Bytes& out);
 
+// True for a key made only of Null flags, one per index column: the key of a row whose index
+// columns are all Null (such rows get no entry in an index that ignores Nulls, and never
+// collide in a unique one).
+bool IsAllNullKey(ByteSpan key, const RealIndexDef& index);
+
 // The key of a row in an index. `row_values` is a row as Table::ReadRow returns it: one value
 // per live column, in column-number order (the order of TableDef::columns).
 Bytes EncodeIndexKey(const RealIndexDef& index, const TableDef& def,

@@ -132,11 +132,18 @@ IndexPage DecodeIndexPage(uint32_t number, const uint8_t* page, uint32_t page_co
 IndexReader::IndexReader(PageFile& file, uint32_t root_page) : file_(&file), root_(root_page) {}
 
 const IndexPage& IndexReader::Page(uint32_t number) {
+  const uint32_t version = file_->PageVersion(number);
   auto it = pages_.find(number);
-  if (it != pages_.end()) return *it->second;
-  auto page = std::make_unique<IndexPage>(
-      DecodeIndexPage(number, file_->Page(number), file_->page_count()));
-  return *pages_.emplace(number, std::move(page)).first->second;
+  if (it != pages_.end() && it->second.version == version) return *it->second.page;
+  IndexPage decoded = DecodeIndexPage(number, file_->Page(number), file_->page_count());
+  if (it != pages_.end()) {
+    // Decoded again in place, so that pointers to the page stay valid.
+    *it->second.page = std::move(decoded);
+    it->second.version = version;
+    return *it->second.page;
+  }
+  auto page = std::make_unique<IndexPage>(std::move(decoded));
+  return *pages_.emplace(number, CachedPage{version, std::move(page)}).first->second.page;
 }
 
 ByteSpan IndexReader::Cursor::key() const {

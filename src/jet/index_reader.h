@@ -7,8 +7,9 @@
 // links rather than the leaves' sibling links, so a walk needs nothing but the tree itself.
 //
 // Every page is decoded once into an IndexPage and kept by the reader, so repeated lookups
-// cost a binary search per level. Pages are read as they are needed; a reader sees the file
-// as it was when each page was first decoded (call Clear() after the index changes).
+// cost a binary search per level. Pages are read as they are needed; a page that changed since
+// it was decoded (PageFile::PageVersion) is decoded again, so a reader sees the index's writes.
+// A cursor is not kept valid across writes to the pages it walks.
 #pragma once
 
 #include <cstdint>
@@ -128,13 +129,18 @@ class IndexReader {
 
   // The decoded page, from the reader's cache.
   const IndexPage& Page(uint32_t number);
-  // Forgets decoded pages (after the index was written).
+  // Forgets decoded pages.
   void Clear() { pages_.clear(); }
 
  private:
+  struct CachedPage {
+    uint32_t version = 0;  // PageFile::PageVersion when decoded
+    std::unique_ptr<IndexPage> page;
+  };
+
   PageFile* file_;
   uint32_t root_;
-  std::unordered_map<uint32_t, std::unique_ptr<IndexPage>> pages_;
+  std::unordered_map<uint32_t, CachedPage> pages_;
 };
 
 }  // namespace jet

@@ -1,37 +1,66 @@
 #include "jet/page_file.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include "jet/error.h"
+#include "jet/file_lock.h"
 
 namespace jet {
 namespace {
 
-// Files reach 2 GB, past what a long can address on every platform.
-int SeekTo(std::FILE* file, uint64_t offset) {
-#ifdef _WIN32
-  return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET);
-#else
-  return fseeko(file, static_cast<off_t>(offset), SEEK_SET);
-#endif
-}
-
 constexpr uint32_t kMaxPages = 0x00FFFFFF;  // page numbers are 3 bytes in row pointers
 
-std::unique_ptr<uint8_t[]> CopyOf(const uint8_t* page) {
-  auto copy = std::make_unique<uint8_t[]>(kPageSize);
-  std::memcpy(copy.get(), page, kPageSize);
-  return copy;
+// A reader holds the writer lock for the moment it takes to look at a journal; a writer opening
+// just then waits that moment out instead of calling the file in use.
+constexpr int kLockAttempts = 25;
+constexpr auto kLockRetryDelay = std::chrono::milliseconds(2);
+
+// Page copies kept for the originals of the next operations: a single-row operation touches a
+// handful of pages, and a bulk one should not pin its thousands of copies afterwards.
+constexpr size_t kMaxSpareBuffers = 64;
+
+// Unchanged bytes between two changes of a page, from which on they are journaled as two
+// ranges (a range costs 16 bytes of header and a hash).
+constexpr uint32_t kJournalGap = 32;
+
+uint64_t Load64(const uint8_t* p) {
+  uint64_t value;
+  std::memcpy(&value, p, sizeof value);
+  return value;
+}
+
+// The smallest [begin, end) outside of which `a` and `b` agree; false when they are equal.
+// Callers change a few fields of a page, so one range per page journals and writes far less
+// than the page without the bookkeeping of several ranges.
+bool ChangedRange(const uint8_t* a, const uint8_t* b, uint32_t& begin, uint32_t& end) {
+  // Whole blocks through memcmp (vectorised) first: most of a page is unchanged.
+  constexpr uint32_t kBlock = 256;
+  uint32_t i = 0;
+  while (i < kPageSize && std::memcmp(a + i, b + i, kBlock) == 0) i += kBlock;
+  if (i == kPageSize) return false;
+  while (Load64(a + i) == Load64(b + i)) i += 8;
+  while (a[i] == b[i]) ++i;
+  uint32_t j = kPageSize;  // the block holding byte i differs, so these loops stop above i
+  while (std::memcmp(a + j - kBlock, b + j - kBlock, kBlock) == 0) j -= kBlock;
+  while (Load64(a + j - 8) == Load64(b + j - 8)) j -= 8;
+  while (a[j - 1] == b[j - 1]) --j;
+  begin = i;
+  end = j;
+  return true;
 }
 
 }  // namespace
 
-PageFile::PageFile(const std::string& path, OpenMode mode) : path_(path), mode_(mode) {
+PageFile::PageFile(const std::string& path, OpenMode mode) : PageFile(path, mode, {}) {}
+
+PageFile::PageFile(const std::string& path, OpenMode mode, const PageFileOptions& options)
+    : path_(path), mode_(mode), durability_(options.durability) {
   std::error_code ec;
   const auto status = std::filesystem::status(path, ec);
   if (ec || !std::filesystem::exists(status)) {
@@ -40,25 +69,116 @@ PageFile::PageFile(const std::string& path, OpenMode mode) : path_(path), mode_(
   if (std::filesystem::is_directory(status)) {
     throw Error(kErrCannotOpenFile, "Cannot open '" + path + "': it is a folder, not a file.");
   }
-  file_ = std::fopen(path.c_str(), mode == OpenMode::kReadWrite ? "r+b" : "rb");
-  if (file_ == nullptr) {
+  OpenFile(path, options);
+}
+
+void PageFile::OpenFile(const std::string& path, const PageFileOptions& options) {
+  files_ = options.files ? options.files : OsFileSystem();
+  journal_path_ = RollbackJournalPath(path);
+  std::error_code error;
+  io_ = files_->Open(path, writable() ? FileAccess::kReadWrite : FileAccess::kRead, error);
+  if (io_ == nullptr) {
+    if (error == std::errc::device_or_resource_busy) {
+      throw Error(kErrFileInUse, "Could not use '" + path +
+                                     "'; file already in use: another program has it open "
+                                     "exclusively.");
+    }
     throw Error(kErrCannotOpenFile, "Cannot open '" + path + "'" +
-                                        (mode == OpenMode::kReadWrite ? " for writing" : "") +
-                                        ": " + std::strerror(errno) + ".");
+                                        (writable() ? " for writing" : "") + ": " +
+                                        error.message() + ".");
   }
-  const auto size = std::filesystem::file_size(path, ec);
-  if (ec) {
-    std::fclose(file_);
-    throw Error(kErrCannotOpenFile, "Cannot read the size of '" + path + "'.");
+  if (writable()) {
+    AcquireWriterLock();
+    const std::string foreign = ForeignUseOf(path);
+    if (!foreign.empty()) {
+      throw Error(kErrFileInUse, "Could not use '" + path + "'; file already in use: " + foreign +
+                                     ". It can still be opened read-only.");
+    }
+    RecoverForWriting();
+  } else {
+    LoadReaderOverlay();
   }
+  uint64_t size = 0;
+  if (io_->Size(size)) throw Error(kErrCannotOpenFile, "Cannot read the size of '" + path + "'.");
   if (size / kPageSize > kMaxPages) {
-    std::fclose(file_);
     throw Error(kErrUnrecognizedFormat,
                 "Unrecognized database format '" + path + "': the file is too large.");
   }
   page_count_ = static_cast<uint32_t>(size / kPageSize);
+  if (overlay_) page_count_ = std::min(page_count_, overlay_->original_pages);
   cache_.resize(page_count_);
   versions_.resize(page_count_);
+}
+
+void PageFile::AcquireWriterLock() {
+  for (int attempt = 0;; ++attempt) {
+    switch (FileLock::TryAcquire(path_, FileLock::Mode::kExclusive, lock_)) {
+      case FileLock::Result::kAcquired:
+        return;
+      case FileLock::Result::kUnsupported:
+        // A file system without locks (some network mounts): writing stays possible, as it is
+        // for Jet on such shares, without the protection.
+        return;
+      case FileLock::Result::kHeldElsewhere:
+        break;
+    }
+    if (attempt + 1 == kLockAttempts) {
+      throw Error(kErrFileInUse, "Could not use '" + path_ +
+                                     "'; file already in use: another of our programs has it "
+                                     "open for writing. It can still be opened read-only.");
+    }
+    std::this_thread::sleep_for(kLockRetryDelay);
+  }
+}
+
+void PageFile::RecoverForWriting() {
+  std::error_code error;
+  auto journal = files_->Open(journal_path_, FileAccess::kReadWrite, error);
+  if (journal == nullptr) {
+    if (error == std::errc::no_such_file_or_directory) return;
+    throw Error(kErrCannotOpenFile, "Cannot open the rollback journal '" + journal_path_ +
+                                        "' of '" + path_ + "': " + error.message() + ".");
+  }
+  if (const auto record = ReadJournal(*journal, journal_path_)) {
+    const JournalState state = ExamineJournal(*record, *io_, error);
+    if (!error && state == JournalState::kRollBack) {
+      error = RollBackJournal(*record, *io_);
+      // Once the next commit overwrites the journal, the rolled-back bytes are the only copy.
+      if (!error) error = io_->Sync();
+    }
+    if (error) {
+      throw Error(kErrIo, "Disk or network error putting back the unfinished change recorded in '" +
+                              journal_path_ + "' (" + error.message() + ").");
+    }
+  }
+  journal_ = std::move(journal);
+}
+
+void PageFile::LoadReaderOverlay() {
+  std::error_code error;
+  auto journal = files_->Open(journal_path_, FileAccess::kRead, error);
+  if (journal == nullptr) {
+    if (error == std::errc::no_such_file_or_directory) return;
+    throw Error(kErrCannotOpenFile, "Cannot read the rollback journal '" + journal_path_ +
+                                        "' of '" + path_ + "': " + error.message() + ".");
+  }
+  // A journal beside a file that a writer of ours has open is that writer's business: its
+  // commits go on while we read, as they would without a journal. Only a journal nobody holds
+  // is a crash's leftover.
+  std::unique_ptr<FileLock> probe;
+  if (FileLock::TryAcquire(path_, FileLock::Mode::kShared, probe) ==
+      FileLock::Result::kHeldElsewhere) {
+    return;
+  }
+  auto record = ReadJournal(*journal, journal_path_);
+  if (!record) return;
+  const JournalState state = ExamineJournal(*record, *io_, error);
+  if (error) {
+    throw Error(kErrIo, "Disk or network error reading '" + path_ + "' (" + error.message() + ").");
+  }
+  // Readers never write: the unfinished commit stays in the file for the next writer to put
+  // back, and we read around it.
+  if (state == JournalState::kRollBack) overlay_ = std::move(record);
 }
 
 PageFile::PageFile(std::string name, Bytes image, OpenMode mode)
@@ -74,7 +194,21 @@ PageFile::PageFile(std::string name, Bytes image, OpenMode mode)
 
 PageFile::~PageFile() {
   if (depth_ > 0) DiscardOperation();
-  if (file_ != nullptr) std::fclose(file_);
+  if (needs_recovery_) RecoverAfterFailedCommit();
+  if (journal_ != nullptr) {
+    journal_.reset();
+    // Left in place when the file could not be put back: the next opener needs it.
+    if (!needs_recovery_) files_->Remove(journal_path_);
+  }
+  io_.reset();
+  lock_.reset();  // last: nobody may start writing before the journal is gone
+}
+
+std::unique_ptr<uint8_t[]> PageFile::NewPageBuffer() {
+  if (spare_.empty()) return std::make_unique<uint8_t[]>(kPageSize);
+  auto buffer = std::move(spare_.back());
+  spare_.pop_back();
+  return buffer;
 }
 
 uint8_t* PageFile::Load(uint32_t number) {
@@ -87,12 +221,23 @@ uint8_t* PageFile::Load(uint32_t number) {
     // Each page in a buffer of its own, also for an image in memory, so that a read past a
     // page's end is caught by the sanitizers instead of landing in the next page.
     auto buffer = std::make_unique<uint8_t[]>(kPageSize);
-    if (file_ == nullptr) {
+    if (io_ == nullptr) {
       std::memcpy(buffer.get(), image_.data() + static_cast<size_t>(number) * kPageSize, kPageSize);
-    } else if (SeekTo(file_, static_cast<uint64_t>(number) * kPageSize) != 0 ||
-               std::fread(buffer.get(), 1, kPageSize, file_) != kPageSize) {
-      throw Error(kErrIo, "Disk or network error reading page " + std::to_string(number) + " of '" +
-                              path_ + "'.");
+    } else {
+      size_t read = 0;
+      const std::error_code error =
+          io_->ReadAt(static_cast<uint64_t>(number) * kPageSize, buffer.get(), kPageSize, read);
+      if (error || read != kPageSize) {
+        throw Error(kErrIo, "Disk or network error reading page " + std::to_string(number) +
+                                " of '" + path_ + "'" +
+                                (error ? " (" + error.message() + ")" : std::string()) + ".");
+      }
+      if (overlay_) {
+        for (const JournalRange& range : overlay_->ranges) {
+          if (range.page != number) continue;
+          std::memcpy(buffer.get() + range.offset, overlay_->Original(range), range.length);
+        }
+      }
     }
     slot = std::move(buffer);
   }
@@ -105,6 +250,11 @@ void PageFile::BeginOperation() {
   if (!writable()) {
     throw Error(kErrReadOnly, "Cannot update '" + path_ + "': the database was opened read-only.");
   }
+  if (depth_ == 0 && needs_recovery_ && !RecoverAfterFailedCommit()) {
+    throw Error(kErrIo, "Disk or network error: '" + path_ +
+                            "' still holds part of a change that failed; it is put back from '" +
+                            journal_path_ + "' when the file can be written again.");
+  }
   if (depth_++ == 0) op_start_pages_ = page_count_;
 }
 
@@ -113,7 +263,9 @@ uint8_t* PageFile::MutablePage(uint32_t number) {
   if (number == 0) throw std::logic_error("the database header page is never written");
   uint8_t* page = Load(number);
   if (number < op_start_pages_ && !originals_.count(number)) {
-    originals_.emplace(number, CopyOf(page));
+    auto original = NewPageBuffer();
+    std::memcpy(original.get(), page, kPageSize);
+    originals_.emplace(number, std::move(original));
     dirty_.push_back(number);
   }
   ++versions_[number];
@@ -135,55 +287,155 @@ uint32_t PageFile::AppendPage() {
 void PageFile::CommitOperation() {
   if (depth_ == 0) throw std::logic_error("PageFile::CommitOperation outside an operation");
   if (--depth_ > 0) return;
-  // New pages first: if the disk is full, nothing that existed has been touched yet.
-  std::vector<uint32_t> pages;
-  for (uint32_t p = op_start_pages_; p < page_count_; ++p) pages.push_back(p);
-  std::sort(dirty_.begin(), dirty_.end());
-  pages.insert(pages.end(), dirty_.begin(), dirty_.end());
   try {
-    WritePages(pages);
+    WriteCommit();
   } catch (...) {
     ++depth_;
     RollbackOperation();
     throw;
   }
-  originals_.clear();
-  dirty_.clear();
+  EndOperation();
 }
 
-void PageFile::WritePages(const std::vector<uint32_t>& pages) {
-  if (file_ == nullptr) {
+void PageFile::WriteCommit() {
+  if (io_ == nullptr) {
     image_.resize(static_cast<size_t>(page_count_) * kPageSize);
-    for (uint32_t p : pages) {
+    for (uint32_t p = op_start_pages_; p < page_count_; ++p) dirty_.push_back(p);
+    for (uint32_t p : dirty_) {
       std::memcpy(image_.data() + static_cast<size_t>(p) * kPageSize, cache_[p].get(), kPageSize);
     }
     return;
   }
-  for (size_t i = 0; i < pages.size(); ++i) {
-    const uint32_t p = pages[i];
-    if (SeekTo(file_, static_cast<uint64_t>(p) * kPageSize) != 0 ||
-        std::fwrite(cache_[p].get(), 1, kPageSize, file_) != kPageSize || std::fflush(file_) != 0) {
-      const std::string reason = std::strerror(errno);
-      RestoreAfterFailedWrite(i, pages);
-      throw Error(kErrIo, "Disk or network error writing page " + std::to_string(p) + " of '" +
-                              path_ + "' (" + reason + "); the change was not made.");
+  changes_.clear();
+  std::sort(dirty_.begin(), dirty_.end());
+  for (uint32_t page : dirty_) {
+    Change change{page, 0, 0};
+    if (ChangedRange(originals_[page].get(), cache_[page].get(), change.begin, change.end)) {
+      changes_.push_back(change);
     }
+  }
+  if (changes_.empty() && page_count_ == op_start_pages_) return;  // nothing to write
+  WriteJournal();
+  WriteDatabase();
+}
+
+void PageFile::JournalChangedParts(const Change& change, const uint8_t* original,
+                                   const uint8_t* current) {
+  // An insert changes a slot near the top of a page and a row far below it: the stretch between
+  // is written to the database in the same write (it costs a copy, a second write would cost a
+  // system call), but journaled and hashed only where bytes change.
+  const auto add = [&](uint32_t begin, uint32_t end) {
+    record_.AddRange(change.page, begin, end - begin, original + begin, current + begin);
+  };
+  uint32_t part = change.begin;             // the part being gathered starts here
+  uint32_t changed_end = change.begin + 1;  // and its last change ends here
+  uint32_t i = change.begin + 1;
+  while (i < change.end) {
+    if (i % 8 == 0 && i + 8 <= change.end && Load64(original + i) == Load64(current + i)) {
+      i += 8;
+      continue;
+    }
+    if (original[i] != current[i]) {
+      if (i - changed_end >= kJournalGap) {
+        add(part, changed_end);
+        part = i;
+      }
+      changed_end = i + 1;
+    }
+    ++i;
+  }
+  add(part, changed_end);
+}
+
+void PageFile::WriteJournal() {
+  record_.Reset(op_start_pages_, page_count_);
+  for (const Change& change : changes_) {
+    JournalChangedParts(change, originals_[change.page].get(), cache_[change.page].get());
+  }
+  if (page_count_ > op_start_pages_) {
+    uint64_t hash = 0;
+    for (uint32_t p = op_start_pages_; p < page_count_; ++p) {
+      hash = JournalHash(cache_[p].get(), kPageSize, hash);
+    }
+    record_.SetAppendedHash(hash);
+  }
+  const Bytes& record = record_.Finish();
+
+  // The database is not touched until the journal is written: a failure here changes nothing.
+  std::error_code error;
+  if (journal_ == nullptr) {
+    journal_ = files_->Open(journal_path_, FileAccess::kCreateReadWrite, error);
+  }
+  if (!error) error = journal_->WriteAt(0, record.data(), record.size());
+  if (!error && durability_ == Durability::kSync) error = journal_->Sync();
+  if (error) {
+    throw Error(kErrIo, "Disk or network error writing the rollback journal '" + journal_path_ +
+                            "' (" + error.message() + "); the change was not made.");
   }
 }
 
-void PageFile::RestoreAfterFailedWrite(size_t written, const std::vector<uint32_t>& pages) {
-  // Put back what was overwritten, then cut off what was appended.
-  std::clearerr(file_);
-  for (size_t i = 0; i <= written && i < pages.size(); ++i) {
-    const auto original = originals_.find(pages[i]);
-    if (original == originals_.end()) continue;
-    if (SeekTo(file_, static_cast<uint64_t>(pages[i]) * kPageSize) == 0) {
-      std::fwrite(original->second.get(), 1, kPageSize, file_);
+void PageFile::WriteDatabase() {
+  std::error_code error;
+  // New pages first, in one write: a full disk then fails before an existing byte changed.
+  const uint32_t appended = page_count_ - op_start_pages_;
+  if (appended > 0) {
+    const uint8_t* data = cache_[op_start_pages_].get();
+    if (appended > 1) {
+      scratch_.resize(static_cast<size_t>(appended) * kPageSize);
+      for (uint32_t i = 0; i < appended; ++i) {
+        std::memcpy(scratch_.data() + static_cast<size_t>(i) * kPageSize,
+                    cache_[op_start_pages_ + i].get(), kPageSize);
+      }
+      data = scratch_.data();
+    }
+    error = io_->WriteAt(static_cast<uint64_t>(op_start_pages_) * kPageSize, data,
+                         static_cast<size_t>(appended) * kPageSize);
+  }
+  for (size_t i = 0; i < changes_.size() && !error; ++i) {
+    const Change& change = changes_[i];
+    error = io_->WriteAt(static_cast<uint64_t>(change.page) * kPageSize + change.begin,
+                         cache_[change.page].get() + change.begin, change.end - change.begin);
+  }
+  if (!error && durability_ == Durability::kSync) error = io_->Sync();
+  if (!error) return;
+
+  std::string outcome = "the change was not made";
+  if (PutBack()) {
+    needs_recovery_ = true;
+    outcome = "part of the change is still in the file and is put back from '" + journal_path_ +
+              "' before the next change or when the file is next opened";
+  }
+  throw Error(kErrIo, "Disk or network error writing '" + path_ + "' (" + error.message() + "); " +
+                          outcome + ".");
+}
+
+std::error_code PageFile::PutBack() {
+  for (const Change& change : changes_) {
+    if (auto error =
+            io_->WriteAt(static_cast<uint64_t>(change.page) * kPageSize + change.begin,
+                         originals_[change.page].get() + change.begin, change.end - change.begin)) {
+      return error;
     }
   }
-  std::fflush(file_);
-  std::error_code ec;
-  std::filesystem::resize_file(path_, static_cast<uint64_t>(op_start_pages_) * kPageSize, ec);
+  if (page_count_ > op_start_pages_) {
+    if (auto error = io_->Truncate(static_cast<uint64_t>(op_start_pages_) * kPageSize)) {
+      return error;
+    }
+  }
+  return durability_ == Durability::kSync ? io_->Sync() : std::error_code();
+}
+
+bool PageFile::RecoverAfterFailedCommit() {
+  // The journal holds the failed commit (it was written before the database was touched), so
+  // its originals go back whatever the database shows now.
+  try {
+    const auto record = ReadJournal(*journal_, journal_path_);
+    if (!record || RollBackJournal(*record, *io_) || io_->Sync()) return false;
+  } catch (const Error&) {
+    return false;
+  }
+  needs_recovery_ = false;
+  return true;
 }
 
 void PageFile::RollbackOperation() {
@@ -195,14 +447,22 @@ void PageFile::RollbackOperation() {
 void PageFile::DiscardOperation() {
   depth_ = 0;
   for (auto& [number, original] : originals_) {
-    cache_[number] = std::move(original);
+    std::swap(cache_[number], original);
     ++versions_[number];
   }
-  originals_.clear();
-  dirty_.clear();
   cache_.resize(op_start_pages_);
   versions_.resize(op_start_pages_);
   page_count_ = op_start_pages_;
+  EndOperation();
+}
+
+void PageFile::EndOperation() {
+  for (auto& [number, buffer] : originals_) {
+    if (spare_.size() < kMaxSpareBuffers) spare_.push_back(std::move(buffer));
+  }
+  originals_.clear();
+  dirty_.clear();
+  changes_.clear();
 }
 
 }  // namespace jet

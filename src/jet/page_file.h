@@ -1,27 +1,59 @@
 // Page I/O: the database file as an array of 4096-byte pages, read on demand and cached, and
 // written in all-or-nothing operations.
+//
+// A commit survives our process dying at any point: it first writes the original bytes it is
+// about to overwrite to a rollback journal beside the database (rollback_journal.h), then the
+// pages; whoever opens the file next puts an unfinished commit back. A database open for
+// writing is locked against our other writers, and a file that Access/Jet has open is refused
+// for writing (file_lock.h).
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "jet/bytes.h"
+#include "jet/file_io.h"
+#include "jet/rollback_journal.h"
 
 namespace jet {
+
+class FileLock;
 
 constexpr uint32_t kPageSize = 4096;
 
 enum class OpenMode { kReadOnly, kReadWrite };
 
+enum class Durability {
+  // A commit is handed to the operating system before it returns: it survives our process
+  // being killed, not a power cut. No fsync, so single-row operations stay cheap.
+  kNormal,
+  // Also forced to the disk (the journal before the database is touched, the database before
+  // the commit returns): survives a power cut, at the price of two fsyncs per commit.
+  kSync,
+};
+
+struct PageFileOptions {
+  Durability durability = Durability::kNormal;
+  // Where the database and its journal are read and written; null for the operating system's
+  // files. Tests put a faulty one here.
+  std::shared_ptr<FileSystem> files;
+};
+
 class PageFile {
  public:
   // Opens an existing file. Throws Error for a missing file (3024), a directory or an
   // unreadable (or, for writing, unwritable) file (3051), and a file too large (3343).
+  // For writing it also throws 3045 ("file already in use") when another of our writers has
+  // the file open, or Access/Jet has it open (its .ldb lock file is held); reading such a file
+  // stays possible. A writer first rolls back a commit a crash left unfinished; a reader sees
+  // the file as it was before that commit (the journal's originals laid over the pages) and
+  // changes nothing, so a read-only medium stays readable.
   explicit PageFile(const std::string& path, OpenMode mode = OpenMode::kReadOnly);
+  PageFile(const std::string& path, OpenMode mode, const PageFileOptions& options);
   // A database image already in memory (tests, fuzzing): the same checks without a file.
   // `name` stands for the path in messages. Writes stay in memory (see image()).
   PageFile(std::string name, Bytes image, OpenMode mode = OpenMode::kReadOnly);
@@ -43,10 +75,16 @@ class PageFile {
     return number < versions_.size() ? versions_[number] : 0;
   }
 
+  Durability durability() const { return durability_; }
+  void set_durability(Durability durability) { durability_ = durability; }
+  // The rollback journal of a file-backed database (written only while it is open for writing).
+  const std::string& journal_path() const { return journal_path_; }
+
   // --- Writing: only inside an operation. ---
   // Operations nest; only the outermost commits or rolls back. Commit writes every changed
   // and appended page to the file before it returns; a commit that fails puts the file back
-  // as it was and throws.
+  // as it was and throws. If even that fails (the disk is gone), the journal still holds the
+  // originals: the next operation, or the next opening of the file, puts them back first.
   void BeginOperation();
   void CommitOperation();
   void RollbackOperation();
@@ -80,24 +118,54 @@ class PageFile {
   };
 
  private:
+  // The bytes of one page a commit changes: [begin, end) holds every difference.
+  struct Change {
+    uint32_t page;
+    uint32_t begin;
+    uint32_t end;
+  };
+
+  void OpenFile(const std::string& path, const PageFileOptions& options);
+  void AcquireWriterLock();
+  void RecoverForWriting();
+  void LoadReaderOverlay();
   uint8_t* Load(uint32_t number);
-  void WritePages(const std::vector<uint32_t>& pages);
-  void RestoreAfterFailedWrite(size_t written, const std::vector<uint32_t>& pages);
+  std::unique_ptr<uint8_t[]> NewPageBuffer();
+  void WriteCommit();
+  void JournalChangedParts(const Change& change, const uint8_t* original, const uint8_t* current);
+  void WriteJournal();
+  void WriteDatabase();
+  std::error_code PutBack();
+  bool RecoverAfterFailedCommit();
   void DiscardOperation();
+  void EndOperation();
 
   std::string path_;
   OpenMode mode_ = OpenMode::kReadOnly;
-  std::FILE* file_ = nullptr;
-  Bytes image_;  // the whole file when there is no file_
+  Durability durability_ = Durability::kNormal;
+  Bytes image_;  // the whole file when there is no file (io_ is null)
   uint32_t page_count_ = 0;
   std::vector<std::unique_ptr<uint8_t[]>> cache_;
   std::vector<uint32_t> versions_;
+
+  // File-backed databases.
+  std::shared_ptr<FileSystem> files_;
+  std::unique_ptr<FileLock> lock_;  // writers: held while open
+  std::unique_ptr<FileIo> io_;
+  std::string journal_path_;
+  std::unique_ptr<FileIo> journal_;  // writers: opened at the first commit, then reused
+  JournalRecordBuilder record_;
+  bool needs_recovery_ = false;           // a failed commit could not put the file back yet
+  std::optional<JournalRecord> overlay_;  // readers: an unfinished commit's originals
 
   // The current operation.
   int depth_ = 0;
   uint32_t op_start_pages_ = 0;
   std::unordered_map<uint32_t, std::unique_ptr<uint8_t[]>> originals_;
   std::vector<uint32_t> dirty_;  // changed pages that existed before the operation
+  std::vector<Change> changes_;
+  Bytes scratch_;
+  std::vector<std::unique_ptr<uint8_t[]>> spare_;  // page buffers to reuse for originals
 };
 
 }  // namespace jet

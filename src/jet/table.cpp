@@ -19,12 +19,10 @@ bool OwnedBy(const uint8_t* page, uint32_t tdef_page) {
   return page[0] == kPageData && U32(page + kDataOffOwner) == tdef_page;
 }
 
-// The bytes of the row whose header slot is `where`, following relocations. Returns an empty
-// optional-like flag through `found` when the slot is deleted.
-ByteSpan ResolveRow(PageFile& file, const TableDef& def, RowLocator where, uint32_t& data_page,
-                    bool& found) {
+}  // namespace
+
+std::optional<RowPlace> LocateRow(PageFile& file, const TableDef& def, RowLocator where) {
   RowPointer at = where;
-  found = false;
   for (int hop = 0; hop <= kMaxRelocationHops; ++hop) {
     const uint8_t* page = file.Page(at.page);
     if (!OwnedBy(page, def.page)) {
@@ -40,26 +38,20 @@ ByteSpan ResolveRow(PageFile& file, const TableDef& def, RowLocator where, uint3
     }
     // The header slot itself deleted means no row; a relocation target carries the deleted
     // bit and is read only through its header slot.
-    if (slot.deleted() && hop == 0) return {};
-    found = true;
-    data_page = at.page;
-    return slot.bytes;
+    if (slot.deleted() && hop == 0) return std::nullopt;
+    return RowPlace{where, at, slot.bytes};
   }
   ThrowCorrupt(where.page, "a relocated row's chain of pointers is too long");
 }
-
-}  // namespace
 
 std::vector<uint32_t> Table::DataPages() const {
   return UsageMap::Read(*file_, def_->owned_map).SetPages();
 }
 
 std::vector<Value> Table::ReadRow(RowLocator where) const {
-  uint32_t data_page = 0;
-  bool found = false;
-  const ByteSpan bytes = ResolveRow(*file_, *def_, where, data_page, found);
-  if (!found) throw Error(kErrNoCurrentRecord, "No current record: the row has been deleted.");
-  return DecodeRow(*file_, *def_, bytes, data_page);
+  const auto place = LocateRow(*file_, *def_, where);
+  if (!place) throw Error(kErrNoCurrentRecord, "No current record: the row has been deleted.");
+  return DecodeRow(*file_, *def_, place->bytes, place->data.page);
 }
 
 Table::Cursor::Cursor(const Table& table)
@@ -84,14 +76,12 @@ bool Table::Cursor::Next() {
         const uint16_t entry = U16(page + kDataOffRowTable + 2 * slot_);
         if (entry & kRowDeleted) continue;  // deleted, or the target of a relocated row
         const RowLocator here{page_number, static_cast<uint8_t>(slot_)};
-        uint32_t data_page = 0;
-        bool found = false;
-        const ByteSpan bytes = ResolveRow(file, *def_, here, data_page, found);
-        if (!found) continue;
-        values_ = DecodeRow(file, *def_, bytes, data_page);
+        const auto place = LocateRow(file, *def_, here);
+        if (!place) continue;
+        values_ = DecodeRow(file, *def_, place->bytes, place->data.page);
         locator_ = here;
-        stored_ = bytes;
-        stored_page_ = data_page;
+        stored_ = place->bytes;
+        stored_page_ = place->data.page;
         return true;
       }
     }

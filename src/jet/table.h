@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,18 @@ class PageFile;
 // Where a row lives: the page and slot of its first (header) slot. Stable for the row's life,
 // so usable as a bookmark; relocated rows are followed from here.
 using RowLocator = RowPointer;
+
+// Where a row's bytes are: its header slot and, for a relocated row, the slot it moved to.
+struct RowPlace {
+  RowLocator header;
+  RowPointer data;  // the header itself unless the row was relocated
+  ByteSpan bytes;
+  bool relocated() const { return !(data == header); }
+};
+
+// Follows relocations from the row's header slot; nullopt when the row is deleted. Throws
+// corrupt for a pointer to a page the table does not own, or a chain of pointers.
+std::optional<RowPlace> LocateRow(PageFile& file, const TableDef& def, RowLocator where);
 
 class Table {
  public:

@@ -1,0 +1,96 @@
+// Creating databases and tables.
+//
+// A new database has the structure the Jet engine itself gives an empty database: the header
+// (masked, version 1, code page 1252, no encoding, an empty password, General sort order,
+// the creation date), the global usage map, the four system tables MSysObjects, MSysACEs,
+// MSysQueries and MSysRelationships with their columns, indexes, usage maps and index roots,
+// the catalog rows of the containers "Tables", "Databases" and "Relationships", of MSysDb and
+// of the system tables, and their access-control entries.
+//
+// A new table gets what Access gives it: a tdef page, a usage-map page (owned pages, free-space
+// pages, a pair per MEMO/OLE column, one per index with its root allocated as an empty leaf),
+// its catalog row (through the catalog's own indexes) and its access-control entries.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "jet/bytes.h"
+#include "jet/table_def.h"
+
+namespace jet {
+
+class Database;
+
+// "Table 'x' already exists."
+constexpr int kErrTableExists = 3010;
+// "Cannot define field more than once."
+constexpr int kErrFieldDefinedTwice = 3191;
+// "Database already exists."
+constexpr int kErrDatabaseExists = 3204;
+// "Invalid field data type."
+constexpr int kErrInvalidFieldType = 3259;
+// "Invalid field definition" (a size, precision or option the type does not allow).
+constexpr int kErrInvalidFieldDefinition = 3286;
+// "'x' is not a valid name."
+constexpr int kErrInvalidName = 3125;
+// "Primary key already exists."
+constexpr int kErrPrimaryKeyExists = 3283;
+// "Index already exists."
+constexpr int kErrIndexExists = 3284;
+
+struct ColumnSpec {
+  std::string name;
+  ColumnType type = ColumnType::kText;
+  // TEXT: characters (1..255, 0 = 255); BINARY: bytes (1..510, 0 = 510). Other types: unused.
+  uint16_t size = 0;
+  uint8_t precision = 18;  // NUMERIC: 1..28
+  uint8_t scale = 0;       // NUMERIC: 0..precision
+  // LONG: numbered by the table (one per table); GUID: a new replication ID for each row.
+  bool autonumber = false;
+  // TEXT and MEMO: stored one byte a character where possible, Access's default.
+  bool compressed_unicode = true;
+};
+
+struct IndexColumnSpec {
+  std::string column;
+  bool ascending = true;
+};
+
+struct IndexSpec {
+  std::string name;  // empty: "PrimaryKey" for a primary key, else the first column's name
+  std::vector<IndexColumnSpec> columns;  // 1..10
+  bool primary = false;                  // implies unique and required
+  bool unique = false;
+  bool ignore_nulls = false;
+  bool required = false;
+};
+
+struct TableSpec {
+  std::string name;
+  std::vector<ColumnSpec> columns;
+  std::vector<IndexSpec> indexes;
+};
+
+// A new empty database as bytes. `creation_date` (days since 1899-12-30, as Access stores
+// dates) defaults to now.
+Bytes CreateDatabaseImage(std::optional<double> creation_date = std::nullopt);
+
+// Writes a new empty database at `path`. Refuses (3204) to replace an existing file.
+void CreateDatabase(const std::string& path);
+
+// Adds a table to a database opened for writing, all or nothing. Throws 3010 when a table of
+// that name exists, 3125 for an invalid name, 3191 for a column named twice, 3259 / 3286 for a
+// type or size Access does not allow, 3265 for an index naming a missing column, 3283 for a
+// second primary key, 3284 for an index name used twice.
+void CreateTable(Database& db, const TableSpec& spec);
+
+// The definition CreateTable gives `spec` (pages and maps not yet assigned). Validates as
+// CreateTable does, except for the table's existence.
+TableDef BuildTableDef(const TableSpec& spec);
+
+// Today's date and time as Access stores dates (days since 1899-12-30, local time).
+double NowAsOleDate();
+
+}  // namespace jet

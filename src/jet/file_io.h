@@ -1,0 +1,52 @@
+// File I/O beneath the page layer: positioned reads and writes, truncation, flushing to the
+// disk, and removing a file. Every change the engine makes to a database or its rollback
+// journal goes through this interface, so that tests can put a faulty one in its place (a
+// failed or short write, a full disk, a process that stops in the middle of a commit).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <system_error>
+
+namespace jet {
+
+// One open file. Errors come back as codes, never as exceptions: the page layer decides what a
+// failure means (put the file back, or leave the journal for the next opener).
+class FileIo {
+ public:
+  virtual ~FileIo() = default;
+
+  // Reads up to `size` bytes at `offset`; `read` is short only at the end of the file.
+  virtual std::error_code ReadAt(uint64_t offset, uint8_t* data, size_t size, size_t& read) = 0;
+  // Writes all `size` bytes at `offset`, or returns an error. After an error any part of the
+  // range may have reached the file (a short write).
+  virtual std::error_code WriteAt(uint64_t offset, const uint8_t* data, size_t size) = 0;
+  virtual std::error_code Truncate(uint64_t size) = 0;
+  // Forces what was written to the disk (fsync), for the durability level that asks for it.
+  virtual std::error_code Sync() = 0;
+  virtual std::error_code Size(uint64_t& size) = 0;
+};
+
+enum class FileAccess {
+  kRead,             // an existing file, read only
+  kReadWrite,        // an existing file
+  kCreateReadWrite,  // created when absent, never truncated
+};
+
+// Opens and removes files. An absent file is reported as std::errc::no_such_file_or_directory;
+// a file another program holds with a sharing mode that excludes us (Windows) as
+// std::errc::device_or_resource_busy.
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  virtual std::unique_ptr<FileIo> Open(const std::string& path, FileAccess access,
+                                       std::error_code& error) = 0;
+  virtual std::error_code Remove(const std::string& path) = 0;
+};
+
+// The operating system's files.
+std::shared_ptr<FileSystem> OsFileSystem();
+
+}  // namespace jet

@@ -1,0 +1,596 @@
+// Index pages written (file format: index page layout, entry mask, prefix compression, tree
+// shape, tail pages, sibling links).
+#include "jet/index_writer.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+#include "jet/error.h"
+#include "jet/page_allocator.h"
+#include "jet/page_file.h"
+#include "jet/usage_map_writer.h"
+
+namespace jet {
+namespace {
+
+// Index page header.
+constexpr size_t kOffsetFreeSpace = 2;  // u16 4096 - end of the last entry
+constexpr size_t kOffsetTdefPage = 4;   // u32 owning table's tdef page
+constexpr size_t kOffsetPrev = 12;      // u32 previous page at this level
+constexpr size_t kOffsetNext = 16;      // u32 next page at this level
+constexpr size_t kOffsetTail = 20;      // u32 node pages: last child, which has no entry
+constexpr size_t kOffsetPrefix = 24;    // u16 bytes every entry shares with the first entry
+constexpr size_t kOffsetMask = 27;      // entry mask: bit p set = an entry ends at data byte p
+constexpr size_t kOffsetEntries = 480;  // entry data
+
+// Keys Jet builds stay far below this; the bound guarantees that any three entries fit a page,
+// which every split relies on.
+constexpr size_t kMaxKeySize = 1024;
+// A deeper tree would need more entries than a file has room for: a loop.
+constexpr size_t kMaxDepth = 32;
+
+// One entry as stored before prefix compression, without copying the key.
+struct EntryView {
+  ByteSpan key;
+  std::array<uint8_t, 8> suffix{};
+  size_t suffix_size = 0;
+
+  size_t size() const { return key.size() + suffix_size; }
+  uint8_t operator[](size_t i) const { return i < key.size() ? key[i] : suffix[i - key.size()]; }
+};
+
+EntryView View(const IndexPage& page, size_t i) {
+  const IndexPage::Entry& e = page.entries[i];
+  EntryView v;
+  v.key = page.Key(i);
+  v.suffix[0] = static_cast<uint8_t>(e.row.page >> 16);
+  v.suffix[1] = static_cast<uint8_t>(e.row.page >> 8);
+  v.suffix[2] = static_cast<uint8_t>(e.row.page);
+  v.suffix[3] = e.row.row;
+  v.suffix_size = 4;
+  if (!page.leaf) {
+    for (int b = 0; b < 4; ++b) v.suffix[4 + b] = static_cast<uint8_t>(e.child >> (24 - 8 * b));
+    v.suffix_size = 8;
+  }
+  return v;
+}
+
+size_t CommonPrefix(const EntryView& a, const EntryView& b) {
+  const size_t n = std::min(a.size(), b.size());
+  size_t i = 0;
+  const size_t keys = std::min({a.key.size(), b.key.size(), n});
+  while (i < keys && a.key[i] == b.key[i]) ++i;
+  if (i < keys) return i;
+  while (i < n && a[i] == b[i]) ++i;
+  return i;
+}
+
+std::vector<EntryView> Views(const IndexPage& page) {
+  std::vector<EntryView> views;
+  views.reserve(page.entries.size());
+  for (size_t i = 0; i < page.entries.size(); ++i) views.push_back(View(page, i));
+  return views;
+}
+
+// The shared prefix of a page: the common prefix of all its entries, none on a page of one.
+size_t SharedPrefix(const std::vector<EntryView>& views) {
+  if (views.size() < 2) return 0;
+  size_t prefix = views[0].size();
+  for (size_t i = 1; i < views.size() && prefix > 0; ++i) {
+    prefix = std::min(prefix, CommonPrefix(views[i - 1], views[i]));
+  }
+  return prefix;
+}
+
+size_t DataSize(const std::vector<EntryView>& views, size_t prefix) {
+  size_t size = 0;
+  for (const EntryView& v : views) size += v.size();
+  return views.empty() ? 0 : size - (views.size() - 1) * prefix;
+}
+
+// (key, row) order of an entry against a (key, row) pair.
+int CompareEntry(const IndexPage& page, size_t i, ByteSpan key, RowLocator row) {
+  const int c = CompareKeys(page.Key(i), key);
+  if (c != 0) return c;
+  const RowLocator r = page.entries[i].row;
+  return r == row ? 0 : (r < row ? -1 : 1);
+}
+
+// The first entry not below (key, row).
+size_t LowerBound(const IndexPage& page, ByteSpan key, RowLocator row) {
+  size_t lo = 0, hi = page.entries.size();
+  while (lo < hi) {
+    const size_t mid = lo + (hi - lo) / 2;
+    if (CompareEntry(page, mid, key, row) < 0) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  return lo;
+}
+
+void InsertEntry(IndexPage& page, size_t pos, ByteSpan key, RowLocator row, uint32_t child) {
+  const uint32_t offset = pos < page.entries.size() ? page.entries[pos].key_offset
+                                                    : static_cast<uint32_t>(page.keys.size());
+  page.keys.insert(page.keys.begin() + offset, key.begin(), key.end());
+  for (size_t i = pos; i < page.entries.size(); ++i) {
+    page.entries[i].key_offset += static_cast<uint32_t>(key.size());
+  }
+  IndexPage::Entry e;
+  e.key_offset = offset;
+  e.key_size = static_cast<uint32_t>(key.size());
+  e.row = row;
+  e.child = child;
+  page.entries.insert(page.entries.begin() + pos, e);
+}
+
+void EraseEntry(IndexPage& page, size_t pos) {
+  const IndexPage::Entry e = page.entries[pos];
+  page.keys.erase(page.keys.begin() + e.key_offset, page.keys.begin() + e.key_offset + e.key_size);
+  page.entries.erase(page.entries.begin() + pos);
+  for (size_t i = pos; i < page.entries.size(); ++i) page.entries[i].key_offset -= e.key_size;
+}
+
+void SetEntry(IndexPage& page, size_t pos, ByteSpan key, RowLocator row) {
+  const Bytes copy(key.begin(), key.end());  // `key` may point into this page
+  const uint32_t child = page.entries[pos].child;
+  EraseEntry(page, pos);
+  InsertEntry(page, pos, copy, row, child);
+}
+
+// The page's header with entries [from, to).
+IndexPage Slice(const IndexPage& page, size_t from, size_t to) {
+  IndexPage out;
+  out.number = page.number;
+  out.leaf = page.leaf;
+  out.prev = page.prev;
+  out.next = page.next;
+  out.tail = page.tail;
+  out.tdef_page = page.tdef_page;
+  for (size_t i = from; i < to; ++i) {
+    InsertEntry(out, out.entries.size(), page.Key(i), page.entries[i].row, page.entries[i].child);
+  }
+  return out;
+}
+
+// Where an overfull page splits. A leaf keeps entries [0, left_end) on the left and
+// [right_begin, n) on the right (right_begin == left_end); a node also sends entry left_end up
+// to its parent, its child becoming the left node's tail (right_begin == left_end + 1).
+struct SplitPoint {
+  size_t left_end = 0;
+  size_t right_begin = 0;
+};
+
+SplitPoint ChooseSplit(const IndexPage& page, size_t changed) {
+  const std::vector<EntryView> v = Views(page);
+  const size_t n = v.size();
+  // left_size[b]: data size of entries [0, b); right_size[a]: of entries [a, n).
+  std::vector<size_t> left_size(n + 1, 0), right_size(n + 1, 0);
+  {
+    size_t sum = 0, prefix = SIZE_MAX;
+    for (size_t b = 1; b <= n; ++b) {
+      sum += v[b - 1].size();
+      if (b >= 2) prefix = std::min(prefix, CommonPrefix(v[b - 2], v[b - 1]));
+      left_size[b] = b == 1 ? sum : sum - (b - 1) * prefix;
+    }
+  }
+  {
+    size_t sum = 0, prefix = SIZE_MAX;
+    for (size_t a = n; a-- > 0;) {
+      sum += v[a].size();
+      if (a + 1 < n) prefix = std::min(prefix, CommonPrefix(v[a], v[a + 1]));
+      const size_t count = n - a;
+      right_size[a] = count == 1 ? sum : sum - (count - 1) * prefix;
+    }
+  }
+  // Leaves split at k in [1, n-1]; nodes send entry j in [1, n-2] up, so both halves keep an
+  // entry of their own.
+  const size_t gap = page.leaf ? 0 : 1;
+  const size_t first = 1;
+  const size_t last = n >= 2 + gap ? n - 1 - gap : 0;
+  std::vector<SplitPoint> valid;
+  for (size_t k = first; k <= last; ++k) {
+    if (left_size[k] <= kIndexEntryCapacity && right_size[k + gap] <= kIndexEntryCapacity) {
+      valid.push_back({k, k + gap});
+    }
+  }
+  if (valid.empty()) throw std::logic_error("index page cannot be split");
+  if (changed + 1 >= n) return valid.back();  // grew at its end: keep the left page full
+  if (changed == 0) return valid.front();     // grew at its start: keep the right page full
+  SplitPoint best = valid.front();
+  size_t best_gap = SIZE_MAX;
+  for (const SplitPoint& s : valid) {
+    const size_t l = left_size[s.left_end], r = right_size[s.right_begin];
+    const size_t d = l > r ? l - r : r - l;
+    if (d < best_gap) {
+      best_gap = d;
+      best = s;
+    }
+  }
+  return best;
+}
+
+}  // namespace
+
+Bytes IndexEntryBytes(const IndexPage& page, size_t i) {
+  const EntryView v = View(page, i);
+  Bytes out(v.key.begin(), v.key.end());
+  out.insert(out.end(), v.suffix.begin(), v.suffix.begin() + v.suffix_size);
+  return out;
+}
+
+size_t IndexPageDataSize(const IndexPage& page) {
+  const std::vector<EntryView> views = Views(page);
+  return DataSize(views, SharedPrefix(views));
+}
+
+namespace {
+
+// Encodes the page unless its entries overflow it; false then, and nothing written.
+bool EncodeIfFits(const IndexPage& page, const std::function<uint8_t*()>& target) {
+  const std::vector<EntryView> views = Views(page);
+  const size_t prefix = SharedPrefix(views);
+  const size_t size = DataSize(views, prefix);
+  if (size > kIndexEntryCapacity) return false;
+  uint8_t* out = target();
+  out[0] = page.leaf ? kIndexLeafPage : kIndexNodePage;
+  out[1] = 0x01;
+  PutU16(out + kOffsetFreeSpace, static_cast<uint16_t>(kPageSize - kOffsetEntries - size));
+  PutU32(out + kOffsetTdefPage, page.tdef_page);
+  PutU32(out + kOffsetPrev, page.prev);
+  PutU32(out + kOffsetNext, page.next);
+  PutU32(out + kOffsetTail, page.leaf ? 0 : page.tail);
+  PutU16(out + kOffsetPrefix, static_cast<uint16_t>(prefix));
+  std::memset(out + kOffsetMask, 0, kPageSize - kOffsetMask);
+  uint8_t* data = out + kOffsetEntries;
+  size_t end = 0;
+  for (size_t i = 0; i < views.size(); ++i) {
+    const EntryView& v = views[i];
+    // Entries after the first leave out the prefix they share with it.
+    const size_t skip = i == 0 ? 0 : prefix;
+    if (skip < v.key.size()) {
+      std::memcpy(data + end, v.key.data() + skip, v.key.size() - skip);
+      end += v.key.size() - skip;
+    }
+    for (size_t b = std::max(skip, v.key.size()); b < v.size(); ++b) data[end++] = v[b];
+    out[kOffsetMask + end / 8] |= static_cast<uint8_t>(1u << (end % 8));
+  }
+  return true;
+}
+
+}  // namespace
+
+void EncodeIndexPage(const IndexPage& page, uint8_t* out) {
+  if (!EncodeIfFits(page, [out] { return out; })) {
+    throw std::length_error("index entries of " + std::to_string(IndexPageDataSize(page)) +
+                            " bytes do not fit page " + std::to_string(page.number));
+  }
+}
+
+IndexWriter::IndexWriter(PageFile& file, PageAllocator& allocator, const TableDef& def,
+                         const RealIndexDef& index)
+    : file_(file),
+      allocator_(allocator),
+      tdef_page_(def.page),
+      usage_map_(index.usage_map),
+      root_(index.root_page) {}
+
+const IndexPage& IndexWriter::Cached(uint32_t number) {
+  const uint8_t* raw = file_.Page(number);
+  std::unique_ptr<CachedPage>& slot = cache_[number];
+  // Compared by content, not by page version: a rolled-back operation can leave an appended
+  // page's version where it was before.
+  if (slot && std::memcmp(slot->raw.data(), raw, kPageSize) == 0) return slot->page;
+  if (!slot) slot = std::make_unique<CachedPage>();
+  slot->page = DecodeIndexPage(number, raw, file_.page_count());
+  slot->raw.assign(raw, raw + kPageSize);
+  return slot->page;
+}
+
+IndexPage IndexWriter::Load(uint32_t page) { return Cached(page); }
+
+bool IndexWriter::TryWrite(IndexPage& page) {
+  page.tdef_page = tdef_page_;
+  uint8_t* written = nullptr;
+  if (!EncodeIfFits(page, [&] { return written = file_.MutablePage(page.number); })) {
+    return false;
+  }
+  std::unique_ptr<CachedPage>& slot = cache_[page.number];
+  if (!slot) slot = std::make_unique<CachedPage>();
+  slot->raw.assign(written, written + kPageSize);
+  slot->page = page;
+  slot->page.prefix_size = U16(written + kOffsetPrefix);
+  return true;
+}
+
+void IndexWriter::Write(IndexPage& page) {
+  if (!TryWrite(page)) throw std::logic_error("index page overflows after a split");
+}
+
+bool IndexWriter::ContainsKey(ByteSpan key) {
+  uint32_t number = root_;
+  for (size_t depth = 0; depth < kMaxDepth; ++depth) {
+    const IndexPage& page = Cached(number);
+    // The first entry whose key is not below `key`; node entries hold their subtree's last
+    // entry, so that subtree holds the first such entry of the index, if any does.
+    size_t lo = 0, hi = page.entries.size();
+    while (lo < hi) {
+      const size_t mid = lo + (hi - lo) / 2;
+      if (CompareKeys(page.Key(mid), key) < 0) {
+        lo = mid + 1;
+      } else {
+        hi = mid;
+      }
+    }
+    if (page.leaf) return lo < page.entries.size() && CompareKeys(page.Key(lo), key) == 0;
+    if (lo < page.entries.size()) {
+      number = page.entries[lo].child;
+    } else if (page.tail != 0) {
+      number = page.tail;
+    } else {
+      return false;
+    }
+  }
+  ThrowCorrupt(root_, "index tree deeper than " + std::to_string(kMaxDepth) + " levels");
+}
+
+IndexPage IndexWriter::Descend(ByteSpan key, RowLocator row) {
+  path_pages_.clear();
+  path_positions_.clear();
+  uint32_t number = root_;
+  for (size_t depth = 0; depth < kMaxDepth; ++depth) {
+    const IndexPage& page = Cached(number);
+    path_pages_.push_back(number);
+    if (page.leaf) return page;  // a copy, for changing
+    size_t pos = LowerBound(page, key, row);
+    uint32_t child = 0;
+    if (pos < page.entries.size()) {
+      child = page.entries[pos].child;
+    } else if (page.tail != 0) {
+      child = page.tail;
+    } else if (!page.entries.empty()) {
+      // No tail: the last child takes what lies beyond its entry, whose key then changes.
+      pos = page.entries.size() - 1;
+      child = page.entries[pos].child;
+    } else {
+      ThrowCorrupt(number, "index node page has no children");
+    }
+    path_positions_.push_back(pos);
+    number = child;
+  }
+  ThrowCorrupt(root_, "index tree deeper than " + std::to_string(kMaxDepth) + " levels");
+}
+
+void IndexWriter::Insert(ByteSpan key, RowLocator row) {
+  if (key.size() > kMaxKeySize) {
+    throw Error(kErrUnsupported,
+                "An index key of " + std::to_string(key.size()) + " bytes is too long.");
+  }
+  IndexPage leaf = Descend(key, row);
+  const size_t pos = LowerBound(leaf, key, row);
+  if (pos < leaf.entries.size() && CompareEntry(leaf, pos, key, row) == 0) {
+    ThrowCorrupt(leaf.number, "index already holds an entry for row " + std::to_string(row.page) +
+                                  ":" + std::to_string(row.row));
+  }
+  InsertEntry(leaf, pos, key, row, 0);
+  const Last last{Bytes(key.begin(), key.end()), row};
+  const bool is_last = pos + 1 == leaf.entries.size();
+  Store(path_pages_.size() - 1, leaf, is_last ? &last : nullptr, pos);
+}
+
+void IndexWriter::Remove(ByteSpan key, RowLocator row) {
+  IndexPage leaf = Descend(key, row);
+  const size_t pos = LowerBound(leaf, key, row);
+  if (pos >= leaf.entries.size() || CompareEntry(leaf, pos, key, row) != 0) {
+    ThrowCorrupt(leaf.number, "index has no entry for row " + std::to_string(row.page) + ":" +
+                                  std::to_string(row.row) + " where its key belongs");
+  }
+  const bool was_last = pos + 1 == leaf.entries.size();
+  EraseEntry(leaf, pos);
+  const size_t level = path_pages_.size() - 1;
+  if (leaf.entries.empty() && level > 0) {
+    RemovePage(level);
+  } else if (was_last && !leaf.entries.empty()) {
+    const size_t n = leaf.entries.size() - 1;
+    const Last last{Bytes(leaf.Key(n).begin(), leaf.Key(n).end()), leaf.entries[n].row};
+    Store(level, leaf, &last, pos);
+  } else {
+    Store(level, leaf, nullptr, pos);
+  }
+  if (level > 0) CollapseRoot();
+}
+
+void IndexWriter::Store(size_t level, IndexPage& page, const Last* last, size_t changed) {
+  if (!page.leaf) NormalizeNode(page);
+  if (TryWrite(page)) {
+    if (last != nullptr && level > 0) LastChanged(level, *last);
+  } else if (level == 0) {
+    SplitRoot(page, changed);
+  } else {
+    Split(level, page, last, changed);
+  }
+}
+
+void IndexWriter::LastChanged(size_t level, const Last& last) {
+  IndexPage parent = Load(path_pages_[level - 1]);
+  const size_t pos = path_positions_[level - 1];
+  if (pos >= parent.entries.size()) {
+    // The tail has no entry; the parent's own subtree ends where the tail's does.
+    if (level - 1 > 0) LastChanged(level - 1, last);
+    return;
+  }
+  SetEntry(parent, pos, last.key, last.row);
+  const bool parent_last = pos + 1 == parent.entries.size() && parent.tail == 0;
+  Store(level - 1, parent, parent_last ? &last : nullptr, pos);
+}
+
+void IndexWriter::Split(size_t level, IndexPage& page, const Last* last, size_t changed) {
+  const SplitPoint at = ChooseSplit(page, changed);
+  IndexPage left = Slice(page, 0, at.left_end);
+  IndexPage right = Slice(page, at.right_begin, page.entries.size());
+  // The left part's last entry stands for it in the parent.
+  const size_t sep = page.leaf ? at.left_end - 1 : at.left_end;
+  const Last separator{Bytes(page.Key(sep).begin(), page.Key(sep).end()), page.entries[sep].row};
+  if (!page.leaf) left.tail = page.entries[sep].child;
+
+  left.number = NewPage();
+  left.next = page.number;
+  right.prev = left.number;
+  if (!left.leaf) NormalizeNode(left);
+  if (!right.leaf) NormalizeNode(right);
+  Write(left);
+  Write(right);
+  if (left.prev != 0) SetNext(left.prev, left.number);
+
+  IndexPage parent = Load(path_pages_[level - 1]);
+  const size_t pos = path_positions_[level - 1];
+  const bool was_tail = pos >= parent.entries.size();
+  if (!was_tail && last != nullptr) SetEntry(parent, pos, last->key, last->row);
+  InsertEntry(parent, pos, separator.key, separator.row, left.number);
+  const bool carries_last = was_tail || (pos + 2 == parent.entries.size() && parent.tail == 0);
+  Store(level - 1, parent, carries_last ? last : nullptr, pos);
+}
+
+void IndexWriter::SplitRoot(IndexPage& root, size_t changed) {
+  const SplitPoint at = ChooseSplit(root, changed);
+  IndexPage left = Slice(root, 0, at.left_end);
+  IndexPage right = Slice(root, at.right_begin, root.entries.size());
+  const size_t sep = root.leaf ? at.left_end - 1 : at.left_end;
+  if (!root.leaf) left.tail = root.entries[sep].child;
+  left.number = NewPage();
+  right.number = NewPage();
+  left.prev = 0;
+  left.next = right.number;
+  right.prev = left.number;
+  right.next = 0;
+  if (!left.leaf) NormalizeNode(left);
+  if (!right.leaf) NormalizeNode(right);
+  Write(left);
+  Write(right);
+
+  IndexPage new_root;
+  new_root.number = root_;
+  new_root.leaf = false;
+  new_root.tail = right.number;
+  InsertEntry(new_root, 0, root.Key(sep), root.entries[sep].row, left.number);
+  Write(new_root);
+}
+
+void IndexWriter::RemovePage(size_t level) {
+  FreePage(path_pages_[level]);
+  IndexPage parent = Load(path_pages_[level - 1]);
+  const size_t pos = path_positions_[level - 1];
+  Last last;
+  bool last_changed = false;
+  if (pos < parent.entries.size()) {
+    const bool was_last = pos + 1 == parent.entries.size();
+    EraseEntry(parent, pos);
+    if (was_last && parent.tail == 0 && !parent.entries.empty()) {
+      const size_t n = parent.entries.size() - 1;
+      last = {Bytes(parent.Key(n).begin(), parent.Key(n).end()), parent.entries[n].row};
+      last_changed = true;
+    }
+  } else if (!parent.entries.empty()) {
+    // The tail went: the last entry's child takes its place.
+    const size_t n = parent.entries.size() - 1;
+    last = {Bytes(parent.Key(n).begin(), parent.Key(n).end()), parent.entries[n].row};
+    last_changed = true;
+    parent.tail = parent.entries[n].child;
+    EraseEntry(parent, n);
+  } else {
+    parent.tail = 0;
+  }
+  if (parent.entries.empty() && parent.tail == 0) {
+    if (level - 1 > 0) {
+      RemovePage(level - 1);
+    } else {
+      // The root lost its last child: an empty index is an empty leaf.
+      parent.leaf = true;
+      Write(parent);
+    }
+    return;
+  }
+  Store(level - 1, parent, last_changed ? &last : nullptr, pos);
+}
+
+void IndexWriter::CollapseRoot() {
+  for (size_t depth = 0; depth < kMaxDepth; ++depth) {
+    const IndexPage& root = Cached(root_);
+    if (root.leaf) return;
+    uint32_t only_child = 0;
+    if (root.entries.empty() && root.tail != 0) {
+      only_child = root.tail;
+    } else if (root.entries.size() == 1 && root.tail == 0) {
+      only_child = root.entries[0].child;
+    } else {
+      return;
+    }
+    IndexPage child = Load(only_child);
+    FreePage(only_child);
+    child.number = root_;
+    child.prev = 0;
+    child.next = 0;
+    Write(child);
+  }
+}
+
+void IndexWriter::NormalizeNode(IndexPage& node) {
+  if (node.tail == 0 && node.entries.size() >= 2) {
+    const size_t n = node.entries.size() - 1;
+    node.tail = node.entries[n].child;
+    EraseEntry(node, n);
+  } else if (node.tail != 0 && node.entries.empty()) {
+    const Last last = SubtreeLast(node.tail);
+    InsertEntry(node, 0, last.key, last.row, node.tail);
+    node.tail = 0;
+  }
+}
+
+IndexWriter::Last IndexWriter::SubtreeLast(uint32_t number) {
+  for (size_t depth = 0; depth < kMaxDepth; ++depth) {
+    const IndexPage& page = Cached(number);
+    if (page.leaf) {
+      if (page.entries.empty()) ThrowCorrupt(number, "empty index leaf below the root");
+      const size_t n = page.entries.size() - 1;
+      return {Bytes(page.Key(n).begin(), page.Key(n).end()), page.entries[n].row};
+    }
+    if (page.tail != 0) {
+      number = page.tail;
+    } else if (!page.entries.empty()) {
+      number = page.entries.back().child;
+    } else {
+      ThrowCorrupt(number, "index node page has no children");
+    }
+  }
+  ThrowCorrupt(number, "index tree deeper than " + std::to_string(kMaxDepth) + " levels");
+}
+
+uint32_t IndexWriter::NewPage() {
+  const uint32_t page = allocator_.Allocate();
+  UsageMapAdd(file_, allocator_, usage_map_, page);
+  return page;
+}
+
+void IndexWriter::FreePage(uint32_t number) {
+  // Close the gap in the level's chain first: freeing zeroes the header.
+  const IndexPage& page = Cached(number);
+  if (page.prev != 0) SetNext(page.prev, page.next);
+  if (page.next != 0) SetPrev(page.next, page.prev);
+  UsageMapRemove(file_, usage_map_, number);
+  allocator_.Free(number);
+}
+
+void IndexWriter::SetPrev(uint32_t page, uint32_t prev) {
+  PutU32(file_.MutablePage(page) + kOffsetPrev, prev);
+}
+
+void IndexWriter::SetNext(uint32_t page, uint32_t next) {
+  PutU32(file_.MutablePage(page) + kOffsetNext, next);
+}
+
+}  // namespace jet

@@ -1,0 +1,116 @@
+// Writing an index B-tree (file format: index pages, leaf 0x04 and node 0x03): inserting and
+// removing entries while keeping the tree exactly as Jet keeps it.
+//
+// The shape we keep:
+//  - entries ordered by key bytes, then row locator; a node entry repeats the last entry of its
+//    child's subtree, and a node with two or more children keeps its last child as the tail
+//    (offset 20, no entry), so that appends at the end of the index touch no node entry; a node
+//    with a single child holds it as an ordinary entry;
+//  - every page of a level linked to its neighbours (prev/next), leaves and nodes alike;
+//  - the root page never moves: when it overflows its entries move into two new children and it
+//    becomes a node; when it is left with a single child, that child is pulled back into it;
+//  - every page rewritten whole, its shared prefix recomputed as the common prefix of all its
+//    entries;
+//  - a full page splits by moving its left part into a new page placed before it. Where the
+//    split falls depends on where the page grew: at its end (ascending appends, the bulk-copy
+//    pattern) the left page keeps all it can hold; at its start (descending appends) the old
+//    page keeps all it can hold; elsewhere the two halves get equal bytes. So sorted loads fill
+//    pages nearly full, as Access does, and random inserts keep pages at least half full;
+//  - empty pages other than the root are freed and taken out of the index's usage map; new pages
+//    are put into it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "jet/bytes.h"
+#include "jet/index_reader.h"
+#include "jet/table_def.h"
+
+namespace jet {
+
+class PageAllocator;
+class PageFile;
+
+// Entry data a page holds at most: from offset 480 to the end of the page, and no further than
+// the 453-byte entry mask can mark.
+constexpr size_t kIndexEntryCapacity = 3616;
+
+// The bytes of entry `i` as stored before prefix compression: key, 3-byte big-endian data page,
+// row byte and, on node pages, the 4-byte big-endian child page.
+Bytes IndexEntryBytes(const IndexPage& page, size_t i);
+// Entry data the page needs once its shared prefix is taken out.
+size_t IndexPageDataSize(const IndexPage& page);
+// Writes `page` onto a 4096-byte page image, the exact inverse of DecodeIndexPage: header
+// fields, shared prefix, entry mask and entries; the rest of the entry area is zeroed. Bytes
+// 8..11 and 26, whose meaning is unknown, are left as they are. Throws std::length_error when
+// the entries do not fit.
+void EncodeIndexPage(const IndexPage& page, uint8_t* out);
+
+class IndexWriter {
+ public:
+  // Writes go through `file` inside the caller's operation.
+  IndexWriter(PageFile& file, PageAllocator& allocator, const TableDef& def,
+              const RealIndexDef& index);
+  IndexWriter(const IndexWriter&) = delete;
+  IndexWriter& operator=(const IndexWriter&) = delete;
+
+  // True when an entry with exactly this key exists.
+  bool ContainsKey(ByteSpan key);
+  // Adds the entry, in (key, row) order. Throws corrupt when the index already holds it.
+  void Insert(ByteSpan key, RowLocator row);
+  // Removes the entry. Throws corrupt when it is absent.
+  void Remove(ByteSpan key, RowLocator row);
+
+ private:
+  struct Last {
+    Bytes key;
+    RowLocator row;
+  };
+
+  // Decoded pages, kept while the page's bytes stay as they were decoded from.
+  struct CachedPage {
+    Bytes raw;
+    IndexPage page;
+  };
+  const IndexPage& Cached(uint32_t page);
+  IndexPage Load(uint32_t page);
+  // Writes the page, owned by this index's table; false when its entries overflow it.
+  bool TryWrite(IndexPage& page);
+  void Write(IndexPage& page);
+  // Descends from the root to the leaf where (key, row) belongs, recording the way.
+  IndexPage Descend(ByteSpan key, RowLocator row);
+  // Stores the page found at `level` of the recorded way, splitting it when it overflows, and
+  // carries a change of its subtree's last entry (`last`, when set) up to the parents.
+  // `changed` is the entry position where the page grew, which steers the split.
+  void Store(size_t level, IndexPage& page, const Last* last, size_t changed);
+  void LastChanged(size_t level, const Last& last);
+  void Split(size_t level, IndexPage& page, const Last* last, size_t changed);
+  void SplitRoot(IndexPage& root, size_t changed);
+  // The page at `level` has no children or entries left: frees it and drops it from its parent.
+  void RemovePage(size_t level);
+  // Pulls a root's only child into the root, as often as that applies.
+  void CollapseRoot();
+  // Single-child nodes hold their child as an entry; nodes with more keep the last as the tail.
+  void NormalizeNode(IndexPage& node);
+  Last SubtreeLast(uint32_t page);
+  uint32_t NewPage();
+  void FreePage(uint32_t page);
+  void SetPrev(uint32_t page, uint32_t prev);
+  void SetNext(uint32_t page, uint32_t next);
+
+  PageFile& file_;
+  PageAllocator& allocator_;
+  uint32_t tdef_page_;
+  RowPointer usage_map_;
+  uint32_t root_;
+  // The way down from the root: the pages, and the child taken on each node (entries.size()
+  // stands for the tail).
+  std::vector<uint32_t> path_pages_;
+  std::vector<size_t> path_positions_;
+  std::unordered_map<uint32_t, std::unique_ptr<CachedPage>> cache_;
+};
+
+}  // namespace jet

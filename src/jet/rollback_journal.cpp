@@ -1,0 +1,218 @@
+#include "jet/rollback_journal.h"
+
+#include <bit>
+#include <cstring>
+
+#include "jet/error.h"
+#include "jet/file_io.h"
+#include "jet/page_file.h"
+
+namespace jet {
+namespace {
+
+constexpr uint8_t kMagic[8] = {'Q', 'B', 'J', 'O', 'U', 'R', 'N', '1'};
+constexpr size_t kHeaderSize = 48;
+constexpr size_t kChecksumAt = 40;
+constexpr size_t kRangeHeaderSize = 16;
+// No commit journals more than every page of a full file once; a larger length is a torn or
+// foreign header, not a reason to allocate.
+constexpr uint64_t kMaxBody = (uint64_t{1} << 32) - 1;
+
+constexpr uint64_t kPrime1 = 0x9E3779B185EBCA87ull;
+constexpr uint64_t kPrime2 = 0xC2B2AE3D27D4EB4Full;
+constexpr uint64_t kPrime3 = 0x165667B19E3779F9ull;
+
+// Words as little-endian, so a journal means the same on every machine.
+uint64_t Word(const uint8_t* p) {
+  if constexpr (std::endian::native == std::endian::little) {
+    uint64_t value;
+    std::memcpy(&value, p, sizeof value);
+    return value;
+  } else {
+    return U64(p);
+  }
+}
+
+uint64_t RotateLeft(uint64_t value, int bits) { return (value << bits) | (value >> (64 - bits)); }
+
+uint64_t Round(uint64_t lane, uint64_t word) {
+  lane += word * kPrime2;
+  return RotateLeft(lane, 31) * kPrime1;
+}
+
+uint64_t Avalanche(uint64_t h) {
+  h ^= h >> 33;
+  h *= 0xFF51AFD7ED558CCDull;
+  h ^= h >> 33;
+  h *= 0xC4CEB9FE1A85EC53ull;
+  h ^= h >> 33;
+  return h;
+}
+
+void PutU64(uint8_t* p, uint64_t v) {
+  PutU32(p, static_cast<uint32_t>(v));
+  PutU32(p + 4, static_cast<uint32_t>(v >> 32));
+}
+
+uint64_t Checksum(const Bytes& record) {
+  const uint64_t body = JournalHash(record.data() + kHeaderSize, record.size() - kHeaderSize);
+  return JournalHash(record.data(), kChecksumAt, body);
+}
+
+}  // namespace
+
+std::string RollbackJournalPath(const std::string& database_path) { return database_path + ".qbj"; }
+
+uint64_t JournalHash(const uint8_t* data, size_t size, uint64_t seed) {
+  // Four independent lanes so the multiplications overlap; a 4 KB page hashes in well under a
+  // microsecond.
+  uint64_t lanes[4] = {seed + kPrime1 + kPrime2, seed + kPrime2, seed, seed - kPrime1};
+  size_t i = 0;
+  for (; i + 32 <= size; i += 32) {
+    for (int lane = 0; lane < 4; ++lane)
+      lanes[lane] = Round(lanes[lane], Word(data + i + 8 * lane));
+  }
+  uint64_t h = RotateLeft(lanes[0], 1) + RotateLeft(lanes[1], 7) + RotateLeft(lanes[2], 12) +
+               RotateLeft(lanes[3], 18);
+  h += kPrime3 + size;
+  for (; i + 8 <= size; i += 8)
+    h = RotateLeft(h ^ Round(0, Word(data + i)), 27) * kPrime1 + kPrime3;
+  for (; i < size; ++i) h = RotateLeft(h ^ (data[i] * kPrime3), 11) * kPrime1;
+  return Avalanche(h);
+}
+
+void JournalRecordBuilder::Reset(uint32_t original_pages, uint32_t new_pages) {
+  bytes_.assign(kHeaderSize, 0);
+  std::memcpy(bytes_.data(), kMagic, sizeof kMagic);
+  PutU32(bytes_.data() + 8, kPageSize);
+  PutU32(bytes_.data() + 12, original_pages);
+  PutU32(bytes_.data() + 16, new_pages);
+  ranges_ = 0;
+}
+
+void JournalRecordBuilder::AddRange(uint32_t page, uint32_t offset, uint32_t length,
+                                    const uint8_t* original, const uint8_t* current) {
+  const size_t at = bytes_.size();
+  bytes_.resize(at + kRangeHeaderSize + length);
+  uint8_t* entry = bytes_.data() + at;
+  PutU32(entry, page);
+  PutU16(entry + 4, static_cast<uint16_t>(offset));
+  PutU16(entry + 6, static_cast<uint16_t>(length));
+  PutU64(entry + 8, JournalHash(current, length));
+  std::memcpy(entry + kRangeHeaderSize, original, length);
+  ++ranges_;
+}
+
+void JournalRecordBuilder::SetAppendedHash(uint64_t hash) { PutU64(bytes_.data() + 24, hash); }
+
+const Bytes& JournalRecordBuilder::Finish() {
+  PutU32(bytes_.data() + 20, ranges_);
+  PutU32(bytes_.data() + 32, static_cast<uint32_t>(bytes_.size() - kHeaderSize));
+  PutU64(bytes_.data() + kChecksumAt, Checksum(bytes_));
+  return bytes_;
+}
+
+std::optional<JournalRecord> ReadJournal(FileIo& journal, const std::string& journal_path) {
+  const auto read_error = [&](std::error_code error) {
+    return Error(kErrIo, "Disk or network error reading the rollback journal '" + journal_path +
+                             "' (" + error.message() + ").");
+  };
+  JournalRecord record;
+  record.bytes.resize(kHeaderSize);
+  size_t read = 0;
+  if (auto error = journal.ReadAt(0, record.bytes.data(), kHeaderSize, read)) {
+    throw read_error(error);
+  }
+  if (read < kHeaderSize || std::memcmp(record.bytes.data(), kMagic, sizeof kMagic) != 0) {
+    return std::nullopt;
+  }
+  const uint64_t body = U32(record.bytes.data() + 32);
+  if (body > kMaxBody) return std::nullopt;
+  record.bytes.resize(kHeaderSize + body);
+  if (auto error = journal.ReadAt(kHeaderSize, record.bytes.data() + kHeaderSize, body, read)) {
+    throw read_error(error);
+  }
+  if (read < body) return std::nullopt;
+  if (U64(record.bytes.data() + kChecksumAt) != Checksum(record.bytes)) return std::nullopt;
+
+  // The checksum holds: what follows was written by us, whole. A contradiction now is not a
+  // torn write but a journal we must not guess about.
+  const auto corrupt = [&](const std::string& what) {
+    return Error(kErrCorrupt, "The rollback journal '" + journal_path + "' is damaged (" + what +
+                                  "); the database was not changed.");
+  };
+  const uint8_t* header = record.bytes.data();
+  if (U32(header + 8) != kPageSize) throw corrupt("wrong page size");
+  record.original_pages = U32(header + 12);
+  record.new_pages = U32(header + 16);
+  record.appended_hash = U64(header + 24);
+  if (record.new_pages < record.original_pages) throw corrupt("the file would shrink");
+  const uint32_t count = U32(header + 20);
+  size_t at = kHeaderSize;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (record.bytes.size() - at < kRangeHeaderSize) throw corrupt("ranges run past its end");
+    JournalRange range;
+    range.page = U32(record.bytes.data() + at);
+    range.offset = U16(record.bytes.data() + at + 4);
+    range.length = U16(record.bytes.data() + at + 6);
+    range.new_hash = U64(record.bytes.data() + at + 8);
+    range.original_at = at + kRangeHeaderSize;
+    if (range.page == 0 || range.page >= record.original_pages || range.length == 0 ||
+        range.offset + range.length > kPageSize ||
+        record.bytes.size() - range.original_at < range.length) {
+      throw corrupt("a range outside the file");
+    }
+    at = range.original_at + range.length;
+    record.ranges.push_back(range);
+  }
+  if (at != record.bytes.size()) throw corrupt("bytes after its last range");
+  return record;
+}
+
+JournalState ExamineJournal(const JournalRecord& record, FileIo& database, std::error_code& error) {
+  uint64_t size = 0;
+  if ((error = database.Size(size))) return JournalState::kStale;
+  if (size < uint64_t{record.original_pages} * kPageSize ||
+      size > uint64_t{record.new_pages} * kPageSize) {
+    return JournalState::kStale;
+  }
+  // The commit wrote its appended pages first and its ranges after them, but a crash of the
+  // whole machine may have kept any subset: finished means every part is there.
+  bool finished = size == uint64_t{record.new_pages} * kPageSize;
+  uint8_t current[kPageSize];
+  size_t read = 0;
+  for (const JournalRange& range : record.ranges) {
+    if (!finished) break;
+    if ((error = database.ReadAt(uint64_t{range.page} * kPageSize + range.offset, current,
+                                 range.length, read))) {
+      return JournalState::kStale;
+    }
+    finished = read == range.length &&
+               std::memcmp(current, record.Original(range), range.length) != 0 &&
+               JournalHash(current, range.length) == range.new_hash;
+  }
+  if (finished && record.new_pages > record.original_pages) {
+    uint64_t hash = 0;
+    for (uint32_t page = record.original_pages; finished && page < record.new_pages; ++page) {
+      if ((error = database.ReadAt(uint64_t{page} * kPageSize, current, kPageSize, read))) {
+        return JournalState::kStale;
+      }
+      finished = read == kPageSize;
+      hash = JournalHash(current, kPageSize, hash);
+    }
+    finished = finished && hash == record.appended_hash;
+  }
+  return finished ? JournalState::kFinished : JournalState::kRollBack;
+}
+
+std::error_code RollBackJournal(const JournalRecord& record, FileIo& database) {
+  for (const JournalRange& range : record.ranges) {
+    if (auto error = database.WriteAt(uint64_t{range.page} * kPageSize + range.offset,
+                                      record.Original(range), range.length)) {
+      return error;
+    }
+  }
+  return database.Truncate(uint64_t{record.original_pages} * kPageSize);
+}
+
+}  // namespace jet

@@ -1,0 +1,320 @@
+#include "jet/row_encoder.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "jet/data_page_writer.h"
+#include "jet/error.h"
+#include "jet/text.h"
+
+namespace jet {
+namespace {
+
+constexpr size_t kNumericSize = 17;
+// Longer text is stored plain: readers of MEMO values expect no compression beyond this.
+constexpr size_t kMaxCompressedChars = 1024;
+
+[[noreturn]] void ThrowConversion(const ColumnDef& column, const Value& value) {
+  throw Error(kErrConversion, "Data type conversion error: " + DebugString(value) +
+                                  " cannot be stored in " + ColumnTypeName(column.type) +
+                                  " field '" + column.name + "'.");
+}
+
+[[noreturn]] void ThrowTooLong(const ColumnDef& column) {
+  throw Error(kErrFieldTooSmall, "The field '" + column.name +
+                                     "' is too small to accept the amount of data you "
+                                     "attempted to add.");
+}
+
+// The numeric conversions follow the index key encoder's, so that a row and its index keys
+// always agree on the value stored.
+std::optional<int64_t> AsInteger(const Value& v) {
+  if (v.Is<uint8_t>()) return v.As<uint8_t>();
+  if (v.Is<int16_t>()) return v.As<int16_t>();
+  if (v.Is<int32_t>()) return v.As<int32_t>();
+  if (v.Is<bool>()) return v.As<bool>() ? -1 : 0;  // Jet's True is -1
+  if (v.Is<double>() || v.Is<float>()) {
+    const double d = v.Is<double>() ? v.As<double>() : v.As<float>();
+    if (std::trunc(d) == d && std::fabs(d) < 9.2e18) return static_cast<int64_t>(d);
+  }
+  return std::nullopt;
+}
+
+std::optional<double> AsDouble(const Value& v) {
+  if (v.Is<double>()) return v.As<double>();
+  if (v.Is<float>()) return v.As<float>();
+  if (v.Is<DateTime>()) return v.As<DateTime>().days;
+  if (v.Is<Currency>()) return static_cast<double>(v.As<Currency>().scaled) / 10000.0;
+  if (auto i = AsInteger(v)) return static_cast<double>(*i);
+  return std::nullopt;
+}
+
+int64_t IntegerIn(const ColumnDef& column, const Value& value, int64_t lo, int64_t hi) {
+  const auto i = AsInteger(value);
+  if (!i || *i < lo || *i > hi) ThrowConversion(column, value);
+  return *i;
+}
+
+template <typename T>
+Bytes Raw(T v) {
+  Bytes out(sizeof v);
+  std::memcpy(out.data(), &v, sizeof v);
+  return out;
+}
+
+Bytes Little(uint64_t v, size_t size) {
+  Bytes out(size);
+  for (size_t i = 0; i < size; ++i) out[i] = static_cast<uint8_t>(v >> (8 * i));
+  return out;
+}
+
+// A 128-bit magnitude as four 32-bit words, most significant first.
+using Magnitude = std::array<uint32_t, 4>;
+
+bool MultiplySmall(Magnitude& m, uint32_t factor) {
+  uint64_t carry = 0;
+  for (int i = 3; i >= 0; --i) {
+    const uint64_t product = static_cast<uint64_t>(m[i]) * factor + carry;
+    m[i] = static_cast<uint32_t>(product);
+    carry = product >> 32;
+  }
+  return carry == 0;
+}
+
+uint32_t DivideSmall(Magnitude& m, uint32_t divisor) {
+  uint64_t remainder = 0;
+  for (int i = 0; i < 4; ++i) {
+    const uint64_t current = (remainder << 32) | m[i];
+    m[i] = static_cast<uint32_t>(current / divisor);
+    remainder = current % divisor;
+  }
+  return static_cast<uint32_t>(remainder);
+}
+
+// NUMERIC: the magnitude at the column's scale (extra digits rounded half away from zero, as
+// Jet rounds what it stores); sign byte, then the four words most significant first, each LE.
+Bytes EncodeNumeric(const ColumnDef& column, const Value& value) {
+  Decimal d;
+  if (value.Is<Decimal>()) {
+    d = value.As<Decimal>();
+  } else if (auto i = AsInteger(value)) {
+    d.negative = *i < 0;
+    d.scale = 0;
+    d.low = d.negative ? ~static_cast<uint64_t>(*i) + 1 : static_cast<uint64_t>(*i);
+  } else {
+    ThrowConversion(column, value);
+  }
+  Magnitude m = {static_cast<uint32_t>(d.high >> 32), static_cast<uint32_t>(d.high),
+                 static_cast<uint32_t>(d.low >> 32), static_cast<uint32_t>(d.low)};
+  for (int s = d.scale; s < column.scale; ++s) {
+    if (!MultiplySmall(m, 10)) ThrowConversion(column, value);
+  }
+  for (int s = d.scale; s > column.scale; --s) {
+    const uint32_t digit = DivideSmall(m, 10);
+    if (s == column.scale + 1 && digit >= 5) {
+      uint64_t carry = 1;
+      for (int i = 3; i >= 0 && carry != 0; --i) {
+        const uint64_t sum = static_cast<uint64_t>(m[i]) + carry;
+        m[i] = static_cast<uint32_t>(sum);
+        carry = sum >> 32;
+      }
+      if (carry != 0) ThrowConversion(column, value);
+    }
+  }
+  Bytes out(kNumericSize, 0);
+  const bool zero = m[0] == 0 && m[1] == 0 && m[2] == 0 && m[3] == 0;
+  out[0] = d.negative && !zero ? 0x80 : 0x00;
+  for (int i = 0; i < 4; ++i) PutU32(out.data() + 1 + 4 * i, m[i]);
+  return out;
+}
+
+Bytes EncodeText(const ColumnDef& column, const Value& value) {
+  if (!value.Is<std::string>()) ThrowConversion(column, value);
+  std::u16string text = Utf8ToUtf16(value.As<std::string>());
+  if (2 * text.size() > column.length) ThrowTooLong(column);
+  if (!column.is_fixed()) return EncodeJetText(column, text);
+  // Fixed-length text fills its field: padded with spaces and never compressed.
+  text.resize(column.length / 2, u' ');
+  Bytes out(column.length, 0);
+  for (size_t i = 0; i < text.size(); ++i) PutU16(out.data() + 2 * i, text[i]);
+  return out;
+}
+
+Bytes EncodeBinary(const ColumnDef& column, const Value& value) {
+  if (!value.Is<Bytes>()) ThrowConversion(column, value);
+  Bytes b = value.As<Bytes>();
+  if (b.size() > column.length) ThrowTooLong(column);
+  if (column.is_fixed()) b.resize(column.length, 0);
+  return b;
+}
+
+}  // namespace
+
+Bytes EncodeJetText(const ColumnDef& column, std::u16string_view text) {
+  bool compress =
+      column.is_compressed_unicode() && text.size() > 2 && text.size() <= kMaxCompressedChars;
+  for (size_t i = 0; compress && i < text.size(); ++i) {
+    compress = text[i] >= 0x01 && text[i] <= 0xFF;
+  }
+  Bytes out;
+  if (compress) {
+    out.reserve(2 + text.size());
+    out.push_back(0xFF);
+    out.push_back(0xFE);
+    for (char16_t ch : text) out.push_back(static_cast<uint8_t>(ch));
+    return out;
+  }
+  out.resize(2 * text.size());
+  for (size_t i = 0; i < text.size(); ++i) PutU16(out.data() + 2 * i, text[i]);
+  return out;
+}
+
+Bytes EncodeScalar(const ColumnDef& column, const Value& value) {
+  if (value.IsNull()) throw std::logic_error("EncodeScalar: Null is stored in the null mask");
+  switch (column.type) {
+    case ColumnType::kByte:
+      return Little(static_cast<uint64_t>(IntegerIn(column, value, 0, 255)), 1);
+    case ColumnType::kInt:
+      return Little(
+          static_cast<uint64_t>(IntegerIn(column, value, std::numeric_limits<int16_t>::min(),
+                                          std::numeric_limits<int16_t>::max())),
+          2);
+    case ColumnType::kLong:
+      return Little(
+          static_cast<uint64_t>(IntegerIn(column, value, std::numeric_limits<int32_t>::min(),
+                                          std::numeric_limits<int32_t>::max())),
+          4);
+    case ColumnType::kMoney: {
+      int64_t scaled = 0;
+      if (value.Is<Currency>()) {
+        scaled = value.As<Currency>().scaled;
+      } else if (auto i = AsInteger(value); i && std::llabs(*i) < 922337203685477LL) {
+        scaled = *i * 10000;
+      } else if (auto d = AsDouble(value); d && !value.Is<DateTime>() && std::fabs(*d) < 9.2e14) {
+        scaled = std::llround(*d * 10000.0);
+      } else {
+        ThrowConversion(column, value);
+      }
+      return Little(static_cast<uint64_t>(scaled), 8);
+    }
+    case ColumnType::kFloat: {
+      if (value.Is<float>()) return Raw(value.As<float>());
+      const auto d = AsDouble(value);
+      if (!d || value.Is<DateTime>()) ThrowConversion(column, value);
+      return Raw(static_cast<float>(*d));
+    }
+    case ColumnType::kDouble:
+    case ColumnType::kDateTime: {
+      const auto d = AsDouble(value);
+      if (!d) ThrowConversion(column, value);
+      return Raw(*d);
+    }
+    case ColumnType::kGuid: {
+      if (!value.Is<Guid>()) ThrowConversion(column, value);
+      const auto& g = value.As<Guid>().bytes;
+      return Bytes(g.begin(), g.end());
+    }
+    case ColumnType::kNumeric:
+      return EncodeNumeric(column, value);
+    case ColumnType::kText:
+      return EncodeText(column, value);
+    case ColumnType::kBinary:
+    case ColumnType::kUnknown0D:
+      return EncodeBinary(column, value);
+    case ColumnType::kBoolean:
+      throw std::logic_error("EncodeScalar: a Yes/No value is stored in the null mask");
+    case ColumnType::kMemo:
+    case ColumnType::kOle:
+      throw std::logic_error("EncodeScalar: long values go through EncodeLongValueBody");
+  }
+  // Type codes Access 2000 does not write are kept as the bytes the reader handed out.
+  if (!value.Is<Bytes>()) ThrowConversion(column, value);
+  return value.As<Bytes>();
+}
+
+Bytes EncodeLongValueBody(const ColumnDef& column, const Value& value) {
+  if (column.type == ColumnType::kMemo) {
+    if (!value.Is<std::string>()) ThrowConversion(column, value);
+    return EncodeJetText(column, Utf8ToUtf16(value.As<std::string>()));
+  }
+  if (column.type == ColumnType::kOle) {
+    if (!value.Is<Bytes>()) ThrowConversion(column, value);
+    return value.As<Bytes>();
+  }
+  throw std::logic_error("EncodeLongValueBody: column '" + column.name + "' is no long value");
+}
+
+Bytes EncodeRow(const TableDef& def, const std::vector<StoredField>& fields) {
+  if (fields.size() != def.columns.size()) {
+    throw std::logic_error("EncodeRow: one stored field per live column is needed");
+  }
+  const uint16_t column_count = def.max_cols;
+  const size_t mask_bytes = (column_count + 7u) / 8u;
+  Bytes row(2 + def.FixedAreaSize(), 0);
+  PutU16(row.data(), column_count);
+  Bytes mask(mask_bytes, 0);
+
+  // Fixed columns at their offsets; the slot stays allocated (zeros) when the value is Null.
+  int highest_var = -1;
+  for (size_t k = 0; k < fields.size(); ++k) {
+    const ColumnDef& c = def.columns[k];
+    if (c.number >= column_count) {
+      throw std::logic_error("EncodeRow: column '" + c.name + "' lies beyond the column count");
+    }
+    if (fields[k].present) mask[c.number / 8] |= static_cast<uint8_t>(1u << (c.number % 8));
+    if (c.type == ColumnType::kBoolean) continue;
+    if (!c.is_fixed()) {
+      highest_var = std::max<int>(highest_var, c.var_index);
+      continue;
+    }
+    if (!fields[k].present) continue;
+    if (2 + static_cast<size_t>(c.fixed_offset) + fields[k].bytes.size() > row.size()) {
+      throw std::logic_error("EncodeRow: the value of '" + c.name + "' overruns its fixed slot");
+    }
+    std::memcpy(row.data() + 2 + c.fixed_offset, fields[k].bytes.data(), fields[k].bytes.size());
+  }
+
+  // Variable data in var-index order; every var index up to the highest live one gets an
+  // offset entry, Null and deleted columns an empty one.
+  if (def.var_col_count > 0) {
+    const size_t var_count = static_cast<size_t>(highest_var + 1);
+    std::vector<ByteSpan> var_data(var_count);
+    for (size_t k = 0; k < fields.size(); ++k) {
+      const ColumnDef& c = def.columns[k];
+      if (c.is_fixed() || c.type == ColumnType::kBoolean || !fields[k].present) continue;
+      var_data[c.var_index] = fields[k].bytes;
+    }
+    std::vector<uint16_t> offsets(var_count);
+    for (size_t i = 0; i < var_count; ++i) {
+      offsets[i] = static_cast<uint16_t>(row.size());  // checked below: rows are < 4 KB
+      row.insert(row.end(), var_data[i].begin(), var_data[i].end());
+    }
+    const size_t eod = row.size();
+    // EOD, then the offsets last column first, then the count: read from the row's end.
+    const size_t tail = 2 + 2 * var_count + 2;
+    if (eod + tail + mask_bytes > kMaxRowSize) {
+      throw Error(kErrRecordTooLarge, "Record is too large.");
+    }
+    row.resize(eod + tail);
+    uint8_t* p = row.data() + eod;
+    PutU16(p, static_cast<uint16_t>(eod));
+    p += 2;
+    for (size_t i = var_count; i-- > 0;) {
+      PutU16(p, offsets[i]);
+      p += 2;
+    }
+    PutU16(p, static_cast<uint16_t>(var_count));
+  }
+  row.insert(row.end(), mask.begin(), mask.end());
+  if (row.size() > kMaxRowSize) throw Error(kErrRecordTooLarge, "Record is too large.");
+  return row;
+}
+
+}  // namespace jet

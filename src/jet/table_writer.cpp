@@ -1,0 +1,412 @@
+#include "jet/table_writer.h"
+
+#include <random>
+
+#include "jet/collation.h"
+#include "jet/data_page.h"
+#include "jet/data_page_writer.h"
+#include "jet/database.h"
+#include "jet/error.h"
+#include "jet/index_key.h"
+#include "jet/index_writer.h"
+#include "jet/long_value.h"
+#include "jet/long_value_writer.h"
+#include "jet/page_allocator.h"
+#include "jet/page_file.h"
+#include "jet/row_codec.h"
+#include "jet/row_encoder.h"
+#include "jet/usage_map.h"
+#include "jet/usage_map_writer.h"
+
+namespace jet {
+namespace {
+
+// Table definition counters on its first page.
+constexpr size_t kOffRowCount = 16;
+constexpr size_t kOffLastAutonumber = 20;
+constexpr size_t kOffIndexStats = 63;       // 12 bytes per real index
+constexpr size_t kOffStatsUniqueCount = 4;  // within an index's statistics
+constexpr size_t kIndexStatsSize = 12;
+
+constexpr uint16_t kRelocationTarget = kRowDeleted;  // the flag Jet gives a moved row's bytes
+
+Guid RandomGuid() {
+  static std::mt19937_64 generator{std::random_device{}()};
+  Guid g;
+  for (size_t i = 0; i < 16; i += 8) {
+    const uint64_t r = generator();
+    for (size_t k = 0; k < 8; ++k) g.bytes[i + k] = static_cast<uint8_t>(r >> (8 * k));
+  }
+  g.bytes[7] = static_cast<uint8_t>((g.bytes[7] & 0x0F) | 0x40);  // version 4, stored LE
+  g.bytes[8] = static_cast<uint8_t>((g.bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
+  return g;
+}
+
+bool Truthy(const ColumnDef& column, const Value& v) {
+  if (v.IsNull()) return false;
+  if (v.Is<bool>()) return v.As<bool>();
+  if (v.Is<uint8_t>()) return v.As<uint8_t>() != 0;
+  if (v.Is<int16_t>()) return v.As<int16_t>() != 0;
+  if (v.Is<int32_t>()) return v.As<int32_t>() != 0;
+  throw Error(kErrConversion, "Data type conversion error: the Yes/No field '" + column.name +
+                                  "' cannot hold " + DebugString(v) + ".");
+}
+
+bool OwnedDataPage(const uint8_t* page, uint32_t tdef_page) {
+  return page[0] == kPageData && U32(page + kDataOffOwner) == tdef_page;
+}
+
+}  // namespace
+
+// A row ready to be written: its fields, long values still to store, and its index keys.
+struct TableWriter::Prepared {
+  std::vector<Bytes> storage;    // per column: the stored bytes (long values: definition)
+  std::vector<Bytes> lv_bodies;  // per column: a long value still to be written
+  std::vector<bool> lv_write;    // per column: lv_bodies holds a value to write
+  std::vector<bool> present;     // per column
+  std::vector<Bytes> keys;       // per real index
+  std::vector<bool> indexed;     // per real index: the row has an entry
+  uint32_t last_autonumber = 0;
+
+  std::vector<StoredField> Fields() const {
+    std::vector<StoredField> fields(storage.size());
+    for (size_t k = 0; k < storage.size(); ++k) fields[k] = {present[k], storage[k]};
+    return fields;
+  }
+};
+
+namespace {
+
+const CatalogEntry& FindOrThrow(Database& db, std::string_view table_name) {
+  const CatalogEntry* entry = db.FindTable(table_name);
+  if (entry == nullptr) {
+    throw Error(kErrTableNotFound, "Cannot find the table '" + std::string(table_name) + "'.");
+  }
+  return *entry;
+}
+
+}  // namespace
+
+TableWriter::TableWriter(Database& db, std::string_view table_name)
+    : TableWriter(db, FindOrThrow(db, table_name).tdef_page(), FindOrThrow(db, table_name).name) {}
+
+TableWriter::TableWriter(Database& db, uint32_t tdef_page, std::string name)
+    : db_(db), file_(db.file()), name_(std::move(name)) {
+  if (!file_.writable()) {
+    throw Error(kErrReadOnly, "Cannot update '" + name_ + "': the database '" + db.path() +
+                                  "' was opened read-only.");
+  }
+  def_ = &db.MutableTableDef(tdef_page);
+  for (const RealIndexDef& index : def_->real_indexes) {
+    for (const IndexColumn& ic : index.columns) {
+      const ColumnDef* c = def_->ColumnByNumber(ic.column_number);
+      if (c == nullptr) {
+        ThrowCorrupt(def_->page, "an index of table '" + name_ + "' names a missing column");
+      }
+      const bool text = c->type == ColumnType::kText || c->type == ColumnType::kMemo;
+      if (text && (!IsGeneralSortOrder(c->sort_lcid, c->sort_version) ||
+                   !db.header().UsesGeneralSortOrder())) {
+        throw Error(kErrUnsupported,
+                    "Cannot write to table '" + name_ + "': the index on '" + c->name +
+                        "' uses a sort order other than General, whose keys this program "
+                        "cannot build. Compact the database in Access with the General sort "
+                        "order first.");
+      }
+    }
+  }
+  indexes_.resize(def_->real_indexes.size());
+}
+
+TableWriter::~TableWriter() = default;
+
+IndexWriter& TableWriter::Index(size_t i) {
+  if (!indexes_[i]) {
+    indexes_[i] =
+        std::make_unique<IndexWriter>(file_, db_.allocator(), *def_, def_->real_indexes[i]);
+  }
+  return *indexes_[i];
+}
+
+TableWriter::Prepared TableWriter::Prepare(std::vector<Value>& values,
+                                           const std::vector<Value>* old_values) {
+  const auto& columns = def_->columns;
+  if (values.size() != columns.size()) {
+    throw std::logic_error("TableWriter: one value per column expected");
+  }
+  Prepared p;
+  p.storage.resize(columns.size());
+  p.lv_bodies.resize(columns.size());
+  p.lv_write.assign(columns.size(), false);
+  p.present.assign(columns.size(), false);
+  p.last_autonumber = def_->last_autonumber;
+
+  for (size_t k = 0; k < columns.size(); ++k) {
+    const ColumnDef& c = columns[k];
+    Value& v = values[k];
+    if (old_values != nullptr && (c.is_auto_long() || c.is_auto_guid())) {
+      if (!(v == (*old_values)[k])) {
+        throw Error(kErrFieldNotUpdatable,
+                    "Field can't be updated: '" + c.name + "' is an AutoNumber field.");
+      }
+    } else if (c.is_auto_long()) {
+      if (v.IsNull()) {
+        v = static_cast<int32_t>(++p.last_autonumber);
+      } else if (v.Is<int32_t>() && v.As<int32_t>() > 0 &&
+                 static_cast<uint32_t>(v.As<int32_t>()) > p.last_autonumber) {
+        p.last_autonumber = static_cast<uint32_t>(v.As<int32_t>());
+      }
+    } else if (c.is_auto_guid() && v.IsNull()) {
+      v = RandomGuid();
+    }
+
+    if (c.type == ColumnType::kBoolean) {
+      p.present[k] = Truthy(c, v);
+      continue;
+    }
+    if (v.IsNull()) continue;
+    p.present[k] = true;
+    if (c.is_long_value()) {
+      p.lv_bodies[k] = EncodeLongValueBody(c, v);
+      p.lv_write[k] = true;
+      p.storage[k].assign(kLongValueDefinitionSize, 0);  // its size until it is written
+    } else {
+      p.storage[k] = EncodeScalar(c, v);
+    }
+  }
+
+  p.keys.resize(def_->real_indexes.size());
+  p.indexed.resize(def_->real_indexes.size());
+  for (size_t i = 0; i < def_->real_indexes.size(); ++i) {
+    const RealIndexDef& index = def_->real_indexes[i];
+    if (index.is_required()) {
+      for (const IndexColumn& ic : index.columns) {
+        const ColumnDef* c = def_->ColumnByNumber(ic.column_number);
+        if (values[static_cast<size_t>(c - columns.data())].IsNull()) {
+          throw Error(kErrNullInIndex, "Index or primary key cannot contain a Null value: '" +
+                                           c->name + "' of table '" + name_ + "' is Null.");
+        }
+      }
+    }
+    p.keys[i] = EncodeIndexKey(index, *def_, values);
+    p.indexed[i] = !(index.ignores_nulls() && IsAllNullKey(p.keys[i], index));
+  }
+  // Throws "record is too large" before anything is written.
+  EncodeRow(*def_, p.Fields());
+  return p;
+}
+
+uint32_t TableWriter::PageWithRoom(size_t row_size, uint32_t avoid) {
+  if (insert_page_ != 0 && insert_page_ != avoid && insert_page_ < file_.page_count()) {
+    const uint8_t* page = file_.Page(insert_page_);
+    if (OwnedDataPage(page, def_->page) && HasRoomFor(page, row_size)) return insert_page_;
+  }
+  // As Jet does: try the last page of the free-space map; one without room leaves the map.
+  const std::vector<uint32_t> candidates = UsageMap::Read(file_, def_->free_space_map).SetPages();
+  for (auto it = candidates.rbegin(); it != candidates.rend(); ++it) {
+    if (*it == avoid) continue;
+    const uint8_t* page = file_.Page(*it);
+    if (OwnedDataPage(page, def_->page) && HasRoomFor(page, row_size)) {
+      insert_page_ = *it;
+      return *it;
+    }
+    UsageMapRemove(file_, def_->free_space_map, *it);
+    break;
+  }
+  const uint32_t fresh = db_.allocator().Allocate();
+  InitDataPage(file_.MutablePage(fresh), def_->page);
+  UsageMapAdd(file_, db_.allocator(), def_->owned_map, fresh);
+  UsageMapAdd(file_, db_.allocator(), def_->free_space_map, fresh);
+  insert_page_ = fresh;
+  return fresh;
+}
+
+void TableWriter::WriteCounters() {
+  uint8_t* page = file_.MutablePage(def_->page);
+  PutU32(page + kOffRowCount, def_->row_count);
+  PutU32(page + kOffLastAutonumber, def_->last_autonumber);
+  for (size_t i = 0; i < def_->real_indexes.size(); ++i) {
+    PutU32(page + kOffIndexStats + kIndexStatsSize * i + kOffStatsUniqueCount,
+           def_->real_indexes[i].unique_entry_count);
+  }
+}
+
+void TableWriter::ReloadAfterFailure() {
+  // The pages went back as they were; so must what we cached of them.
+  db_.ReloadTableDef(def_->page);
+  insert_page_ = 0;
+  indexes_.clear();
+  indexes_.resize(def_->real_indexes.size());
+}
+
+RowLocator TableWriter::Insert(std::vector<Value> values) {
+  Prepared p = Prepare(values, nullptr);
+  std::vector<bool> new_key(p.keys.size(), false);
+  for (size_t i = 0; i < p.keys.size(); ++i) {
+    if (!p.indexed[i]) continue;
+    const RealIndexDef& index = def_->real_indexes[i];
+    const bool exists = Index(i).ContainsKey(p.keys[i]);
+    if (exists && index.is_unique() && !IsAllNullKey(p.keys[i], index)) {
+      throw Error(kErrDuplicateKey,
+                  "The changes you requested to the table '" + name_ +
+                      "' were not successful because they would create duplicate values in "
+                      "the index, primary key, or relationship.");
+    }
+    new_key[i] = !exists;
+  }
+
+  try {
+    PageFile::Operation op(file_);
+    size_t room = kMaxRowSize - EncodeRow(*def_, p.Fields()).size();
+    for (size_t k = 0; k < p.storage.size(); ++k) {
+      if (!p.lv_write[k]) continue;
+      p.storage[k] = WriteLongValue(file_, db_.allocator(), *def_, def_->columns[k], p.lv_bodies[k],
+                                    room + kLongValueDefinitionSize);
+      room -= p.storage[k].size() - kLongValueDefinitionSize;
+    }
+    const Bytes row = EncodeRow(*def_, p.Fields());
+    const uint32_t page = PageWithRoom(row.size(), 0);
+    const auto slot = static_cast<uint8_t>(AddRow(file_.MutablePage(page), row));
+    const RowLocator where{page, slot};
+    for (size_t i = 0; i < p.keys.size(); ++i) {
+      if (!p.indexed[i]) continue;
+      Index(i).Insert(p.keys[i], where);
+      if (new_key[i]) ++def_->real_indexes[i].unique_entry_count;
+    }
+    ++def_->row_count;
+    def_->last_autonumber = p.last_autonumber;
+    WriteCounters();
+    op.Commit();
+    return where;
+  } catch (...) {
+    ReloadAfterFailure();
+    throw;
+  }
+}
+
+void TableWriter::Update(RowLocator where, std::vector<Value> values) {
+  const auto place = LocateRow(file_, *def_, where);
+  if (!place) throw Error(kErrNoCurrentRecord, "No current record: the row has been deleted.");
+  const RowPointer data = place->data;
+  const bool relocated = place->relocated();
+  const std::vector<Value> old_values = DecodeRow(file_, *def_, place->bytes, data.page);
+  // Copies: the page bytes change under us once writing starts.
+  std::vector<Bytes> old_stored;
+  std::vector<bool> old_present;
+  for (const StoredField& f : SplitRow(*def_, place->bytes, data.page)) {
+    old_stored.emplace_back(f.bytes.begin(), f.bytes.end());
+    old_present.push_back(f.present);
+  }
+
+  Prepared p = Prepare(values, &old_values);
+  std::vector<Bytes> old_keys(p.keys.size());
+  std::vector<bool> old_indexed(p.keys.size()), changed(p.keys.size()), new_key(p.keys.size());
+  for (size_t i = 0; i < p.keys.size(); ++i) {
+    const RealIndexDef& index = def_->real_indexes[i];
+    old_keys[i] = EncodeIndexKey(index, *def_, old_values);
+    old_indexed[i] = !(index.ignores_nulls() && IsAllNullKey(old_keys[i], index));
+    changed[i] = old_keys[i] != p.keys[i] || old_indexed[i] != p.indexed[i];
+    if (!changed[i] || !p.indexed[i]) continue;
+    const bool exists = Index(i).ContainsKey(p.keys[i]);
+    if (exists && index.is_unique() && !IsAllNullKey(p.keys[i], index)) {
+      throw Error(kErrDuplicateKey,
+                  "The changes you requested to the table '" + name_ +
+                      "' were not successful because they would create duplicate values in "
+                      "the index, primary key, or relationship.");
+    }
+    new_key[i] = !exists;
+  }
+  // Long values that did not change keep their rows.
+  for (size_t k = 0; k < p.storage.size(); ++k) {
+    const ColumnDef& c = def_->columns[k];
+    if (c.is_long_value() && p.lv_write[k] && values[k] == old_values[k] && old_present[k]) {
+      p.lv_write[k] = false;
+      p.storage[k] = old_stored[k];
+    }
+  }
+
+  try {
+    PageFile::Operation op(file_);
+    for (size_t k = 0; k < p.storage.size(); ++k) {
+      const ColumnDef& c = def_->columns[k];
+      const bool kept = c.is_long_value() && p.present[k] && !p.lv_write[k];
+      if (c.is_long_value() && old_present[k] && !old_stored[k].empty() && !kept) {
+        FreeLongValue(file_, db_.allocator(), *def_, c, old_stored[k]);
+      }
+    }
+    size_t room = kMaxRowSize - EncodeRow(*def_, p.Fields()).size();
+    for (size_t k = 0; k < p.storage.size(); ++k) {
+      if (!p.lv_write[k]) continue;
+      p.storage[k] = WriteLongValue(file_, db_.allocator(), *def_, def_->columns[k], p.lv_bodies[k],
+                                    room + kLongValueDefinitionSize);
+      room -= p.storage[k].size() - kLongValueDefinitionSize;
+    }
+    const Bytes row = EncodeRow(*def_, p.Fields());
+
+    uint8_t* data_page = file_.MutablePage(data.page);
+    if (RoomForReplace(data_page, data.row) >= row.size()) {
+      ReplaceRow(data_page, data.row, row, relocated ? kRelocationTarget : 0);
+    } else {
+      // Jet's relocation: the row moves to a page with room, and its header slot keeps only
+      // a pointer there, so index entries and bookmarks stay valid.
+      const uint32_t target = PageWithRoom(row.size(), data.page);
+      const auto slot =
+          static_cast<uint8_t>(AddRow(file_.MutablePage(target), row, kRelocationTarget));
+      if (relocated) DeleteRow(file_.MutablePage(data.page), data.row);
+      Bytes pointer(4);
+      PutU32(pointer.data(), RowPointer{target, slot}.ToU32());
+      ReplaceRow(file_.MutablePage(where.page), where.row, pointer, kRowOverflow);
+    }
+
+    for (size_t i = 0; i < p.keys.size(); ++i) {
+      if (!changed[i]) continue;
+      if (old_indexed[i]) Index(i).Remove(old_keys[i], where);
+      if (p.indexed[i]) Index(i).Insert(p.keys[i], where);
+      if (new_key[i]) ++def_->real_indexes[i].unique_entry_count;
+    }
+    WriteCounters();
+    op.Commit();
+  } catch (...) {
+    ReloadAfterFailure();
+    throw;
+  }
+}
+
+void TableWriter::Delete(RowLocator where) {
+  const auto place = LocateRow(file_, *def_, where);
+  if (!place) throw Error(kErrNoCurrentRecord, "No current record: the row has been deleted.");
+  const RowPointer data = place->data;
+  const bool relocated = place->relocated();
+  const std::vector<Value> old_values = DecodeRow(file_, *def_, place->bytes, data.page);
+  std::vector<Bytes> long_values(def_->columns.size());
+  const std::vector<StoredField> fields = SplitRow(*def_, place->bytes, data.page);
+  for (size_t k = 0; k < fields.size(); ++k) {
+    if (def_->columns[k].is_long_value() && fields[k].present) {
+      long_values[k].assign(fields[k].bytes.begin(), fields[k].bytes.end());
+    }
+  }
+
+  try {
+    PageFile::Operation op(file_);
+    for (size_t i = 0; i < def_->real_indexes.size(); ++i) {
+      const RealIndexDef& index = def_->real_indexes[i];
+      const Bytes key = EncodeIndexKey(index, *def_, old_values);
+      if (index.ignores_nulls() && IsAllNullKey(key, index)) continue;
+      Index(i).Remove(key, where);
+    }
+    for (size_t k = 0; k < long_values.size(); ++k) {
+      if (!long_values[k].empty()) {
+        FreeLongValue(file_, db_.allocator(), *def_, def_->columns[k], long_values[k]);
+      }
+    }
+    if (relocated) DeleteRow(file_.MutablePage(data.page), data.row);
+    DeleteRow(file_.MutablePage(where.page), where.row);
+    --def_->row_count;
+    WriteCounters();
+    op.Commit();
+  } catch (...) {
+    ReloadAfterFailure();
+    throw;
+  }
+}
+
+}  // namespace jet

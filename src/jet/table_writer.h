@@ -1,0 +1,70 @@
+// Writing a table's rows: insert, update and delete, keeping the data pages, long values,
+// usage maps, indexes and the table definition's counters in step, as Jet keeps them.
+//
+// Every operation checks all it can before it writes (types, lengths, unique and required
+// keys, the row size), then writes inside one page operation: a failure part-way leaves the
+// file as it was.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "jet/table.h"
+#include "jet/table_def.h"
+#include "jet/value.h"
+
+namespace jet {
+
+class Database;
+class IndexWriter;
+class PageFile;
+
+// "Index or primary key cannot contain a Null value."
+constexpr int kErrNullInIndex = 3058;
+// "Field can't be updated." (an autonumber changed by an update)
+constexpr int kErrFieldNotUpdatable = 3164;
+
+class TableWriter {
+ public:
+  // The table must exist (3078) in a database opened for writing (3027). A table whose text
+  // indexes use a sort order other than the General one cannot be written (3251): we could
+  // not build its keys as Jet does.
+  TableWriter(Database& db, std::string_view table_name);
+  // The table whose definition is on `tdef_page`, found without the catalog (for the
+  // catalog's own rows while a new database is being made).
+  TableWriter(Database& db, uint32_t tdef_page, std::string name);
+  ~TableWriter();
+  TableWriter(const TableWriter&) = delete;
+  TableWriter& operator=(const TableWriter&) = delete;
+
+  const TableDef& def() const { return *def_; }
+  const std::string& name() const { return name_; }
+
+  // Adds a row. `values` holds one value per live column in column-number order (the order
+  // of def().columns); a Null autonumber gets the table's next number (or a new GUID), a
+  // given one is kept and moves the counter past it. Returns where the row lives.
+  RowLocator Insert(std::vector<Value> values);
+  // Replaces the row's values. Autonumbers cannot change (3164).
+  void Update(RowLocator where, std::vector<Value> values);
+  // Deletes the row.
+  void Delete(RowLocator where);
+
+ private:
+  struct Prepared;
+  Prepared Prepare(std::vector<Value>& values, const std::vector<Value>* old_values);
+  IndexWriter& Index(size_t real_index);
+  uint32_t PageWithRoom(size_t row_size, uint32_t avoid);
+  void WriteCounters();
+  void ReloadAfterFailure();
+
+  Database& db_;
+  PageFile& file_;
+  TableDef* def_;
+  std::string name_;
+  std::vector<std::unique_ptr<IndexWriter>> indexes_;
+  uint32_t insert_page_ = 0;  // the page the last insert used, 0 when unknown
+};
+
+}  // namespace jet

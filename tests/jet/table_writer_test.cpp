@@ -1,0 +1,184 @@
+// Writing rows into copies of Access-made files: every change keeps the file consistent
+// (the checker agrees), reads back exactly, and a refused change leaves the file untouched.
+#include "jet/table_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <random>
+
+#include "jet/consistency_check.h"
+#include "jet/database.h"
+#include "jet/error.h"
+#include "support/fixtures.h"
+
+namespace jet {
+namespace {
+
+using testing_support::AccessMadeFile;
+
+std::unique_ptr<Database> OpenCopy(const std::string& fixture) {
+  std::ifstream in(AccessMadeFile(fixture), std::ios::binary);
+  Bytes image{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  return Database::Open(
+      std::make_unique<PageFile>(fixture, std::move(image), OpenMode::kReadWrite));
+}
+
+std::string Problems(Database& db) {
+  std::string out;
+  for (const auto& line : CheckDatabase(db)) out += line + "\n";
+  return out;
+}
+
+std::map<RowLocator, std::vector<Value>> Rows(Database& db, const std::string& table) {
+  std::map<RowLocator, std::vector<Value>> rows;
+  Table t = db.OpenTable(table);
+  for (auto cursor = t.Scan(); cursor.Next();) rows[cursor.locator()] = cursor.values();
+  return rows;
+}
+
+int ErrorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const Error& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+// users: i_user_id (PK), c_user_login, c_user_pwd, c_user_session, c_user_name, i_user_flags,
+// i_user_type, i_user_merch, c_flag_ (TEXT(1) fixed), d_stamp_; five text/date indexes.
+std::vector<Value> User(int32_t id, const std::string& login, const std::string& name) {
+  return {id,         login,      std::string("pw"), std::string("-1"), name,
+          int32_t{1}, int32_t{2}, int32_t{-3},       std::string("N"),  DateTime{40000.5}};
+}
+
+class TableWriterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (testing_support::AccessMadeDir().empty()) GTEST_SKIP() << "shared fixtures absent";
+  }
+};
+
+TEST_F(TableWriterTest, InsertsKeepIndexesMapsAndCountsConsistent) {
+  auto db = OpenCopy("fixedTextTestV2000.mdb");
+  TableWriter users(*db, "users");
+  const RowLocator where = users.Insert(User(3, "Zoë", "Third User"));
+  EXPECT_EQ(Problems(*db), "");
+  EXPECT_EQ(db->OpenTable("users").ReadRow(where), User(3, "Zoë", "Third User"));
+  EXPECT_EQ(users.def().row_count, 3u);
+
+  // Enough rows to fill several data pages and split every index, text keys included.
+  for (int32_t id = 10; id < 3000; ++id) {
+    users.Insert(
+        User(id, "login" + std::to_string(id * 7919 % 3001), "Name " + std::to_string(id)));
+  }
+  EXPECT_EQ(Problems(*db), "");
+  EXPECT_EQ(Rows(*db, "users").size(), 2993u);
+}
+
+TEST_F(TableWriterTest, RefusedRowsLeaveTheFileUntouched) {
+  auto db = OpenCopy("fixedTextTestV2000.mdb");
+  TableWriter users(*db, "users");
+  users.Insert(User(5, "five", "Five"));
+  const Bytes before = db->file().image();
+  EXPECT_EQ(ErrorOf([&] { users.Insert(User(5, "again", "Dup")); }), kErrDuplicateKey);
+  EXPECT_EQ(ErrorOf([&] { users.Insert(User(6, std::string(33, 'x'), "Long")); }),
+            kErrFieldTooSmall);
+  EXPECT_EQ(ErrorOf([&] {
+              users.Insert({Value(), std::string("a"), Value(), Value(), Value(), Value(), Value(),
+                            Value(), Value(), Value()});
+            }),
+            kErrNullInIndex);
+  auto wrong_type = User(7, "seven", "Seven");
+  wrong_type[9] = std::string("not a date");
+  EXPECT_EQ(ErrorOf([&] { users.Insert(wrong_type); }), kErrConversion);
+  EXPECT_EQ(db->file().image(), before);
+  EXPECT_EQ(users.def().row_count, 3u);
+  EXPECT_EQ(Problems(*db), "");
+}
+
+TEST_F(TableWriterTest, UpdatesInPlaceAndByRelocationAndDeletes) {
+  auto db = OpenCopy("fixedTextTestV2000.mdb");
+  TableWriter users(*db, "users");
+  std::vector<RowLocator> rows;
+  for (int32_t id = 100; id < 160; ++id) rows.push_back(users.Insert(User(id, "u", "n")));
+
+  // A row that outgrows its full page moves, and keeps its locator.
+  const auto grown = User(100, "renamed", std::string(200, 'g'));
+  users.Update(rows[0], grown);
+  EXPECT_EQ(db->OpenTable("users").ReadRow(rows[0]), grown);
+  const auto shrunk = User(100, "short", "s");
+  users.Update(rows[0], shrunk);
+  EXPECT_EQ(db->OpenTable("users").ReadRow(rows[0]), shrunk);
+  EXPECT_EQ(Problems(*db), "");
+
+  EXPECT_EQ(ErrorOf([&] { users.Update(rows[1], User(100, "u", "n")); }), kErrDuplicateKey);
+  users.Delete(rows[0]);
+  users.Delete(rows[1]);
+  EXPECT_EQ(ErrorOf([&] { users.Delete(rows[1]); }), kErrNoCurrentRecord);
+  EXPECT_EQ(Rows(*db, "users").size(), 60u);
+  EXPECT_EQ(Problems(*db), "");
+}
+
+TEST_F(TableWriterTest, LongValuesOfEverySizeReadBackAndAreFreed) {
+  auto db = OpenCopy("fixedNumericTestV2000.mdb");
+  TableWriter test(*db, "test");
+  auto row = [](std::string memo) {
+    Decimal d{false, 18, 0, 0, 42};
+    return std::vector<Value>{std::move(memo), d, d, d, d, d, d};
+  };
+  std::vector<RowLocator> rows;
+  for (size_t size : {0, 1, 64, 65, 2000, 4076, 4077, 9000, 30000}) {
+    std::string memo;
+    for (size_t i = 0; i < size; ++i) memo += static_cast<char>('a' + i % 26);
+    rows.push_back(test.Insert(row(memo)));
+    EXPECT_EQ(db->OpenTable("test").ReadRow(rows.back()), row(memo)) << size;
+  }
+  EXPECT_EQ(Problems(*db), "");
+  test.Update(rows[5], row("short now"));
+  test.Update(rows[1], row(std::string(5000, 'x')));
+  test.Delete(rows[7]);
+  EXPECT_EQ(db->OpenTable("test").ReadRow(rows[1]), row(std::string(5000, 'x')));
+  EXPECT_EQ(Problems(*db), "");
+}
+
+// Random inserts, updates and deletes against an in-memory model.
+TEST_F(TableWriterTest, RandomChangesAgreeWithAModel) {
+  auto db = OpenCopy("fixedTextTestV2000.mdb");
+  TableWriter users(*db, "users");
+  std::map<RowLocator, std::vector<Value>> model = Rows(*db, "users");
+  std::mt19937 random(20261208);
+  int32_t next_id = 1000;
+  for (int batch = 0; batch < 8; ++batch) {
+    for (int step = 0; step < 250; ++step) {
+      const int action = static_cast<int>(random() % 10);
+      auto name = [&] {
+        return std::string(random() % 60, static_cast<char>('A' + random() % 26));
+      };
+      if (action < 5 || model.empty()) {
+        auto values = User(next_id++, "l" + std::to_string(random() % 500), name());
+        model[users.Insert(values)] = values;
+      } else {
+        auto it = std::next(model.begin(), static_cast<long>(random() % model.size()));
+        if (action < 8) {
+          auto values = it->second;
+          values[4] = name();
+          values[1] = std::string("m") + std::to_string(random() % 50);
+          users.Update(it->first, values);
+          it->second = values;
+        } else {
+          users.Delete(it->first);
+          model.erase(it);
+        }
+      }
+    }
+    ASSERT_EQ(Rows(*db, "users"), model) << "batch " << batch;
+    ASSERT_EQ(Problems(*db), "") << "batch " << batch;
+  }
+}
+
+}  // namespace
+}  // namespace jet
