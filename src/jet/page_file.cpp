@@ -268,7 +268,7 @@ uint8_t* PageFile::MutablePage(uint32_t number) {
     originals_.emplace(number, std::move(original));
     dirty_.push_back(number);
   }
-  ++versions_[number];
+  versions_[number] = ++version_clock_;
   return page;
 }
 
@@ -280,7 +280,7 @@ uint32_t PageFile::AppendPage() {
   auto page = std::make_unique<uint8_t[]>(kPageSize);
   std::memset(page.get(), 0, kPageSize);
   cache_.push_back(std::move(page));
-  versions_.push_back(0);
+  versions_.push_back(++version_clock_);
   return page_count_++;
 }
 
@@ -329,20 +329,23 @@ void PageFile::JournalChangedParts(const Change& change, const uint8_t* original
   };
   uint32_t part = change.begin;             // the part being gathered starts here
   uint32_t changed_end = change.begin + 1;  // and its last change ends here
+  const auto changed = [&](uint32_t first, uint32_t last) {
+    if (first - changed_end >= kJournalGap) {
+      add(part, changed_end);
+      part = first;
+    }
+    changed_end = last + 1;
+  };
   uint32_t i = change.begin + 1;
   while (i < change.end) {
-    if (i % 8 == 0 && i + 8 <= change.end && Load64(original + i) == Load64(current + i)) {
-      i += 8;
+    if (i % 8 != 0 || i + 8 > change.end) {
+      if (original[i] != current[i]) changed(i, i);
+      ++i;
       continue;
     }
-    if (original[i] != current[i]) {
-      if (i - changed_end >= kJournalGap) {
-        add(part, changed_end);
-        part = i;
-      }
-      changed_end = i + 1;
-    }
-    ++i;
+    // A whole word counts as changed: a part may carry a few unchanged bytes at its ends.
+    if (Load64(original + i) != Load64(current + i)) changed(i, i + 7);
+    i += 8;
   }
   add(part, changed_end);
 }
@@ -448,7 +451,7 @@ void PageFile::DiscardOperation() {
   depth_ = 0;
   for (auto& [number, original] : originals_) {
     std::swap(cache_[number], original);
-    ++versions_[number];
+    versions_[number] = ++version_clock_;
   }
   cache_.resize(op_start_pages_);
   versions_.resize(op_start_pages_);

@@ -147,6 +147,9 @@ class PageFile {
   uint32_t page_count_ = 0;
   std::vector<std::unique_ptr<uint8_t[]>> cache_;
   std::vector<uint32_t> versions_;
+  // One clock for the whole file: a page appended again after a rollback never repeats a
+  // version an earlier incarnation had, so caches keyed on versions cannot mistake them.
+  uint32_t version_clock_ = 0;
 
   // File-backed databases.
   std::shared_ptr<FileSystem> files_;
