@@ -232,6 +232,17 @@ class OsFiles : public FileSystem {
     if (unlink(path.c_str()) != 0) return LastError();
     return {};
   }
+
+  std::error_code SyncFolderOf(const std::string& path) override {
+    std::string folder = std::filesystem::path(path).parent_path().string();
+    if (folder.empty()) folder = ".";
+    const int fd = open(folder.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return LastError();
+    std::error_code error;
+    if (fsync(fd) != 0 && errno != EINVAL) error = LastError();  // some file systems refuse
+    close(fd);
+    return error;
+  }
 };
 
 #endif

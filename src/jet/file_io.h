@@ -44,6 +44,13 @@ class FileSystem {
   virtual std::unique_ptr<FileIo> Open(const std::string& path, FileAccess access,
                                        std::error_code& error) = 0;
   virtual std::error_code Remove(const std::string& path) = 0;
+  // Makes a newly created file's name durable (POSIX: fsync of its folder), for the
+  // durability level that survives a power cut. Nothing to do where the file system journals
+  // names itself.
+  virtual std::error_code SyncFolderOf(const std::string& path) {
+    (void)path;
+    return {};
+  }
 };
 
 // The operating system's files.

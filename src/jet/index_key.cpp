@@ -15,6 +15,7 @@
 #include "jet/collation.h"
 #include "jet/error.h"
 #include "jet/text.h"
+#include "jet/value_convert.h"
 
 namespace jet {
 namespace {
@@ -33,27 +34,6 @@ void FlipBytes(uint8_t* p, size_t n) {
 
 void PutBE(uint8_t* p, uint64_t v, size_t n) {
   for (size_t i = 0; i < n; ++i) p[i] = static_cast<uint8_t>(v >> (8 * (n - 1 - i)));
-}
-
-std::optional<int64_t> AsInteger(const Value& v) {
-  if (v.Is<uint8_t>()) return v.As<uint8_t>();
-  if (v.Is<int16_t>()) return v.As<int16_t>();
-  if (v.Is<int32_t>()) return v.As<int32_t>();
-  if (v.Is<bool>()) return v.As<bool>() ? -1 : 0;  // Jet's True is -1
-  if (v.Is<double>() || v.Is<float>()) {
-    const double d = v.Is<double>() ? v.As<double>() : v.As<float>();
-    if (std::trunc(d) == d && std::fabs(d) < 9.2e18) return static_cast<int64_t>(d);
-  }
-  return std::nullopt;
-}
-
-std::optional<double> AsDouble(const Value& v) {
-  if (v.Is<double>()) return v.As<double>();
-  if (v.Is<float>()) return v.As<float>();
-  if (v.Is<DateTime>()) return v.As<DateTime>().days;
-  if (v.Is<Currency>()) return static_cast<double>(v.As<Currency>().scaled) / 10000.0;
-  if (auto i = AsInteger(v)) return static_cast<double>(*i);
-  return std::nullopt;
 }
 
 // Integers: big-endian two's complement with the sign bit inverted, so that negative numbers
@@ -83,79 +63,18 @@ void AppendDouble(double d, bool ascending, Bytes& out) {
   AppendFloatBits(bits, 8, ascending, out);
 }
 
-// A 128-bit magnitude as four 32-bit words, most significant first.
-using Magnitude = std::array<uint32_t, 4>;
-
-Magnitude ToWords(const Decimal& d) {
-  return {static_cast<uint32_t>(d.high >> 32), static_cast<uint32_t>(d.high),
-          static_cast<uint32_t>(d.low >> 32), static_cast<uint32_t>(d.low)};
-}
-
-// Multiplies by a small factor; false on overflow past 128 bits.
-bool MultiplySmall(Magnitude& m, uint32_t factor) {
-  uint64_t carry = 0;
-  for (int i = 3; i >= 0; --i) {
-    const uint64_t product = static_cast<uint64_t>(m[i]) * factor + carry;
-    m[i] = static_cast<uint32_t>(product);
-    carry = product >> 32;
-  }
-  return carry == 0;
-}
-
-// Divides by a small divisor, returning the remainder.
-uint32_t DivideSmall(Magnitude& m, uint32_t divisor) {
-  uint64_t remainder = 0;
-  for (int i = 0; i < 4; ++i) {
-    const uint64_t current = (remainder << 32) | m[i];
-    m[i] = static_cast<uint32_t>(current / divisor);
-    remainder = current % divisor;
-  }
-  return static_cast<uint32_t>(remainder);
-}
-
-// The decimal's magnitude at the column's scale, as Jet stores it: extra fraction digits
-// are rounded half away from zero, as Jet rounds a value it stores.
-Magnitude AtScale(const ColumnDef& column, const Value& value, const Decimal& d) {
-  Magnitude m = ToWords(d);
-  for (int s = d.scale; s < column.scale; ++s) {
-    if (!MultiplySmall(m, 10)) ThrowMismatch(column, value);
-  }
-  for (int s = d.scale; s > column.scale; --s) {
-    const uint32_t digit = DivideSmall(m, 10);
-    if (s == column.scale + 1 && digit >= 5) {
-      uint64_t carry = 1;
-      for (int i = 3; i >= 0 && carry != 0; --i) {
-        const uint64_t sum = static_cast<uint64_t>(m[i]) + carry;
-        m[i] = static_cast<uint32_t>(sum);
-        carry = sum >> 32;
-      }
-      if (carry != 0) ThrowMismatch(column, value);
-    }
-  }
-  return m;
-}
-
 // Jet 4's ("legacy") decimal rule: sign byte and 16 magnitude bytes big-endian; flipped when
 // the sign and the direction agree, then the sign byte replaced. This orders negative numbers
 // by magnitude ascending (a known Jet 4 quirk that later versions corrected); the file's
 // indexes follow it, so we do too.
 void AppendNumeric(const ColumnDef& column, const Value& value, bool ascending, Bytes& out) {
-  Decimal d;
-  if (value.Is<Decimal>()) {
-    d = value.As<Decimal>();
-  } else if (auto i = AsInteger(value)) {
-    d.negative = *i < 0;
-    d.scale = 0;
-    d.low = d.negative ? ~static_cast<uint64_t>(*i) + 1 : static_cast<uint64_t>(*i);
-  } else {
-    ThrowMismatch(column, value);
-  }
-  const Magnitude m = AtScale(column, value, d);
+  const auto d = DecimalAtScale(value, column.scale);
+  if (!d) ThrowMismatch(column, value);
   uint8_t b[17];
-  b[0] = d.negative ? 0x80 : 0x00;
-  for (int i = 0; i < 4; ++i) PutBE(b + 1 + 4 * i, m[i], 4);
-  if (d.negative == ascending) FlipBytes(b, sizeof b);
-  b[0] = d.negative ? 0x00 : 0xFF;
+  b[0] = d->negative ? 0x80 : 0x00;
+  for (int i = 0; i < 4; ++i) PutBE(b + 1 + 4 * i, d->words[i], 4);
+  if (d->negative == ascending) FlipBytes(b, sizeof b);
+  b[0] = d->negative ? 0x00 : 0xFF;
   out.insert(out.end(), b, b + sizeof b);
 }
 

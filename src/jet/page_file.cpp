@@ -370,7 +370,12 @@ void PageFile::WriteJournal() {
     journal_ = files_->Open(journal_path_, FileAccess::kCreateReadWrite, error);
   }
   if (!error) error = journal_->WriteAt(0, record.data(), record.size());
-  if (!error && durability_ == Durability::kSync) error = journal_->Sync();
+  if (!error && durability_ == Durability::kSync) {
+    error = journal_->Sync();
+    // A journal whose name is lost in a power cut protects nothing.
+    if (!error && !journal_name_synced_) error = files_->SyncFolderOf(journal_path_);
+    journal_name_synced_ = !error;
+  }
   if (error) {
     throw Error(kErrIo, "Disk or network error writing the rollback journal '" + journal_path_ +
                             "' (" + error.message() + "); the change was not made.");

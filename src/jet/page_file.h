@@ -49,9 +49,13 @@ class PageFile {
   // unreadable (or, for writing, unwritable) file (3051), and a file too large (3343).
   // For writing it also throws 3045 ("file already in use") when another of our writers has
   // the file open, or Access/Jet has it open (its .ldb lock file is held); reading such a file
-  // stays possible. A writer first rolls back a commit a crash left unfinished; a reader sees
-  // the file as it was before that commit (the journal's originals laid over the pages) and
-  // changes nothing, so a read-only medium stays readable.
+  // stays possible. Access/Jet is looked for when the file is opened, not before every commit.
+  // A writer first rolls back a commit a crash left unfinished. A reader sees the file as it
+  // was before that commit (the journal's originals laid over the pages) and writes nothing:
+  // refusing instead would lock a crash's leftover out of every read-only use (the checker, an
+  // export, a copy on a read-only medium) until someone opened it for writing. A reader that
+  // opens while a writer of ours is live leaves that writer's journal alone, as it reads its
+  // commits without a journal: readers beside a writer see each page as of their first read.
   explicit PageFile(const std::string& path, OpenMode mode = OpenMode::kReadOnly);
   PageFile(const std::string& path, OpenMode mode, const PageFileOptions& options);
   // A database image already in memory (tests, fuzzing): the same checks without a file.
@@ -156,7 +160,8 @@ class PageFile {
   std::unique_ptr<FileLock> lock_;  // writers: held while open
   std::unique_ptr<FileIo> io_;
   std::string journal_path_;
-  std::unique_ptr<FileIo> journal_;  // writers: opened at the first commit, then reused
+  std::unique_ptr<FileIo> journal_;   // writers: opened at the first commit, then reused
+  bool journal_name_synced_ = false;  // its folder synced (Durability::kSync)
   JournalRecordBuilder record_;
   bool needs_recovery_ = false;           // a failed commit could not put the file back yet
   std::optional<JournalRecord> overlay_;  // readers: an unfinished commit's originals

@@ -13,6 +13,7 @@
 #include "jet/data_page_writer.h"
 #include "jet/error.h"
 #include "jet/text.h"
+#include "jet/value_convert.h"
 
 namespace jet {
 namespace {
@@ -31,29 +32,6 @@ constexpr size_t kMaxCompressedChars = 1024;
   throw Error(kErrFieldTooSmall, "The field '" + column.name +
                                      "' is too small to accept the amount of data you "
                                      "attempted to add.");
-}
-
-// The numeric conversions follow the index key encoder's, so that a row and its index keys
-// always agree on the value stored.
-std::optional<int64_t> AsInteger(const Value& v) {
-  if (v.Is<uint8_t>()) return v.As<uint8_t>();
-  if (v.Is<int16_t>()) return v.As<int16_t>();
-  if (v.Is<int32_t>()) return v.As<int32_t>();
-  if (v.Is<bool>()) return v.As<bool>() ? -1 : 0;  // Jet's True is -1
-  if (v.Is<double>() || v.Is<float>()) {
-    const double d = v.Is<double>() ? v.As<double>() : v.As<float>();
-    if (std::trunc(d) == d && std::fabs(d) < 9.2e18) return static_cast<int64_t>(d);
-  }
-  return std::nullopt;
-}
-
-std::optional<double> AsDouble(const Value& v) {
-  if (v.Is<double>()) return v.As<double>();
-  if (v.Is<float>()) return v.As<float>();
-  if (v.Is<DateTime>()) return v.As<DateTime>().days;
-  if (v.Is<Currency>()) return static_cast<double>(v.As<Currency>().scaled) / 10000.0;
-  if (auto i = AsInteger(v)) return static_cast<double>(*i);
-  return std::nullopt;
 }
 
 int64_t IntegerIn(const ColumnDef& column, const Value& value, int64_t lo, int64_t hi) {
@@ -75,63 +53,14 @@ Bytes Little(uint64_t v, size_t size) {
   return out;
 }
 
-// A 128-bit magnitude as four 32-bit words, most significant first.
-using Magnitude = std::array<uint32_t, 4>;
-
-bool MultiplySmall(Magnitude& m, uint32_t factor) {
-  uint64_t carry = 0;
-  for (int i = 3; i >= 0; --i) {
-    const uint64_t product = static_cast<uint64_t>(m[i]) * factor + carry;
-    m[i] = static_cast<uint32_t>(product);
-    carry = product >> 32;
-  }
-  return carry == 0;
-}
-
-uint32_t DivideSmall(Magnitude& m, uint32_t divisor) {
-  uint64_t remainder = 0;
-  for (int i = 0; i < 4; ++i) {
-    const uint64_t current = (remainder << 32) | m[i];
-    m[i] = static_cast<uint32_t>(current / divisor);
-    remainder = current % divisor;
-  }
-  return static_cast<uint32_t>(remainder);
-}
-
 // NUMERIC: the magnitude at the column's scale (extra digits rounded half away from zero, as
 // Jet rounds what it stores); sign byte, then the four words most significant first, each LE.
 Bytes EncodeNumeric(const ColumnDef& column, const Value& value) {
-  Decimal d;
-  if (value.Is<Decimal>()) {
-    d = value.As<Decimal>();
-  } else if (auto i = AsInteger(value)) {
-    d.negative = *i < 0;
-    d.scale = 0;
-    d.low = d.negative ? ~static_cast<uint64_t>(*i) + 1 : static_cast<uint64_t>(*i);
-  } else {
-    ThrowConversion(column, value);
-  }
-  Magnitude m = {static_cast<uint32_t>(d.high >> 32), static_cast<uint32_t>(d.high),
-                 static_cast<uint32_t>(d.low >> 32), static_cast<uint32_t>(d.low)};
-  for (int s = d.scale; s < column.scale; ++s) {
-    if (!MultiplySmall(m, 10)) ThrowConversion(column, value);
-  }
-  for (int s = d.scale; s > column.scale; --s) {
-    const uint32_t digit = DivideSmall(m, 10);
-    if (s == column.scale + 1 && digit >= 5) {
-      uint64_t carry = 1;
-      for (int i = 3; i >= 0 && carry != 0; --i) {
-        const uint64_t sum = static_cast<uint64_t>(m[i]) + carry;
-        m[i] = static_cast<uint32_t>(sum);
-        carry = sum >> 32;
-      }
-      if (carry != 0) ThrowConversion(column, value);
-    }
-  }
+  const auto d = DecimalAtScale(value, column.scale);
+  if (!d) ThrowConversion(column, value);
   Bytes out(kNumericSize, 0);
-  const bool zero = m[0] == 0 && m[1] == 0 && m[2] == 0 && m[3] == 0;
-  out[0] = d.negative && !zero ? 0x80 : 0x00;
-  for (int i = 0; i < 4; ++i) PutU32(out.data() + 1 + 4 * i, m[i]);
+  out[0] = d->negative ? 0x80 : 0x00;
+  for (int i = 0; i < 4; ++i) PutU32(out.data() + 1 + 4 * i, d->words[i]);
   return out;
 }
 

@@ -1,0 +1,454 @@
+#include "db/dao_recordset.h"
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+#include <vector>
+
+#include "db/dao_errors.h"
+#include "db/dao_file.h"
+#include "db/dao_keyset.h"
+#include "db/query.h"
+#include "db/sql_errors.h"
+#include "db/sql_eval.h"
+#include "db/sql_parser.h"
+#include "jet/error.h"
+
+namespace db {
+
+class RecordsetImpl {
+ public:
+  RecordsetImpl(std::shared_ptr<OpenFile> file, const jet::Table& table,
+                std::vector<size_t> positions, bool updatable, std::unique_ptr<Keyset> keyset)
+      : file_(std::move(file)),
+        table_(table),
+        positions_(std::move(positions)),
+        updatable_(updatable),
+        keyset_(std::move(keyset)) {}
+
+  // ---- position
+
+  bool Eof() {
+    Resolve();
+    return eof_;
+  }
+  bool Bof() {
+    Resolve();
+    return bof_;
+  }
+  bool NoMatch() const { return no_match_; }
+
+  void MoveFirst() {
+    Usable();
+    Resolve();
+    Land(keyset_->First(), 0);
+  }
+
+  void MoveLast() {
+    Usable();
+    Resolve();
+    auto last = keyset_->Last();
+    if (!last) ThrowDao(kErrNoCurrentRecord);
+    const size_t count = keyset_->Count();
+    known_ = count;
+    populated_ = true;
+    Land(last, static_cast<int64_t>(count) - 1);
+  }
+
+  void MoveNext() {
+    Usable();
+    Resolve();
+    if (eof_) ThrowDao(kErrNoCurrentRecord);
+    DropEdit();
+    std::optional<KeyPos> next = at_ ? keyset_->Next(*at_) : keyset_->First();
+    if (!next) {
+      eof_ = true;
+      bof_ = false;
+      at_.reset();
+      current_deleted_ = false;
+      if (ordinal_) ++*ordinal_;
+      return;
+    }
+    const std::optional<int64_t> ordinal =
+        at_ ? (ordinal_ ? std::optional<int64_t>(*ordinal_ + 1) : std::nullopt) : 0;
+    Place(*next, ordinal);
+  }
+
+  float PercentPosition() {
+    Usable();
+    Resolve();
+    if (!at_ || bof_) return 0;
+    if (eof_) return 100;
+    if (!ordinal_) {
+      ordinal_ = static_cast<int64_t>(keyset_->Ordinal(*at_));
+      if (current_deleted_) --*ordinal_;
+      Know(*ordinal_);
+    }
+    if (known_ == 0) return 0;
+    const double percent =
+        100.0 * static_cast<double>(std::max<int64_t>(*ordinal_, 0)) / static_cast<double>(known_);
+    return static_cast<float>(std::clamp(percent, 0.0, 100.0));
+  }
+
+  size_t RecordCount() {
+    Usable();
+    Resolve();
+    return known_;
+  }
+
+  void FindFirst(std::string_view criteria) {
+    Usable();
+    pending_first_ = false;
+    DropEdit();
+    ExprPtr expr = ParseCriteria(criteria);
+    const Condition condition(CloneExpr(*expr), table_);
+    auto candidates = [&] {
+      SelectStatement statement;
+      statement.all_columns = true;
+      statement.table = table_.name();
+      statement.where = std::move(expr);
+      statement.where_text = std::string(criteria);
+      return Query(std::move(statement)).Run(file_->database(), file_->cache()).rows;
+    };
+    const std::optional<KeyPos> found = keyset_->FindFirst(condition, candidates);
+    no_match_ = !found;
+    if (found) {
+      Place(*found, std::nullopt);
+    } else {
+      // The callers tell a miss by EOF alone.
+      at_.reset();
+      eof_ = true;
+      current_deleted_ = false;
+      ordinal_.reset();
+    }
+  }
+
+  RowBookmark Bookmark() {
+    Usable();
+    return RowBookmark{Current().row};
+  }
+
+  void SetBookmark(const RowBookmark& bookmark) {
+    Usable();
+    pending_first_ = false;
+    const std::optional<KeyPos> found = keyset_->Find(bookmark.row);
+    if (!found) ThrowDao(kErrNotValidBookmark);
+    DropEdit();
+    Place(*found, std::nullopt);
+  }
+
+  // ---- editing
+
+  void AddNew() {
+    Writable();
+    Resolve();
+    buffer_.assign(table_.columns().size(), jet::Value());
+    edit_ = EditMode::kAdd;
+  }
+
+  void Edit() {
+    Writable();
+    const KeyPos& at = Current();
+    buffer_ = ReadCurrent(at);
+    edit_row_ = at.row;
+    edit_ = EditMode::kEdit;
+  }
+
+  void Update() {
+    Usable();
+    if (edit_ == EditMode::kNone) ThrowDao(kErrUpdateWithoutEdit);
+    jet::TableWriter& writer = file_->Writer(table_);
+    // The writer takes a copy: a refused row leaves the buffer for the caller to decide.
+    if (edit_ == EditMode::kAdd) {
+      const jet::RowLocator row = writer.Insert(buffer_);
+      file_->Written(table_.def().page);
+      keyset_->Add(row);
+      if (populated_) ++known_;
+    } else {
+      writer.Update(edit_row_, buffer_);
+      file_->Written(table_.def().page);
+    }
+    DropEdit();
+  }
+
+  void CancelUpdate() {
+    Usable();
+    if (edit_ == EditMode::kNone) ThrowDao(kErrUpdateWithoutEdit);
+    DropEdit();
+  }
+
+  void Delete() {
+    Writable();
+    const KeyPos at = Current();
+    DropEdit();
+    file_->Writer(table_).Delete(at.row);
+    file_->Written(table_.def().page);
+    keyset_->Remove(at);
+    current_deleted_ = true;
+    if (known_ > 0) --known_;
+    // The next row takes the deleted row's place.
+    if (ordinal_) --*ordinal_;
+  }
+
+  // ---- fields
+
+  size_t FieldCount() const { return positions_.size(); }
+
+  size_t FieldIndex(std::string_view name) const {
+    for (size_t i = 0; i < positions_.size(); ++i) {
+      if (jet::NamesEqual(table_.columns()[positions_[i]].name, name)) return i;
+    }
+    ThrowDao(kErrItemNotFound);
+  }
+
+  const std::string& FieldName(size_t index) const {
+    return table_.columns()[positions_.at(index)].name;
+  }
+
+  jet::Value FieldValue(size_t index) {
+    Usable();
+    const size_t position = positions_.at(index);
+    if (edit_ != EditMode::kNone) return buffer_[position];
+    const KeyPos& at = Current();
+    if (!values_ || values_generation_ != file_->generation()) {
+      values_ = ReadCurrent(at);
+      values_generation_ = file_->generation();
+    }
+    return (*values_)[position];
+  }
+
+  void SetFieldValue(size_t index, jet::Value value) {
+    Usable();
+    if (edit_ == EditMode::kNone) ThrowDao(kErrUpdateWithoutEdit);
+    buffer_[positions_.at(index)] = std::move(value);
+  }
+
+  const std::string& TableName() const { return table_.name(); }
+
+  void Close() {
+    closed_ = true;
+    keyset_.reset();
+    values_.reset();
+    buffer_.clear();
+    file_.reset();
+  }
+  bool IsOpen() const { return !closed_; }
+
+  void Usable() const {
+    if (closed_) ThrowDao(kErrObjectClosed);
+  }
+
+ private:
+  enum class EditMode { kNone, kAdd, kEdit };
+
+  void Writable() {
+    Usable();
+    if (!updatable_) ThrowDao(kErrReadOnlyObject);
+  }
+
+  // A recordset stands on its first row once opened; finding it waits for the first question,
+  // so that opening a whole table only to append to it or search it reads no page.
+  void Resolve() {
+    if (!pending_first_) return;
+    pending_first_ = false;
+    if (auto first = keyset_->First()) {
+      Place(*first, 0);
+    } else {
+      bof_ = eof_ = true;
+    }
+  }
+
+  void Land(std::optional<KeyPos> at, int64_t ordinal) {
+    if (!at) ThrowDao(kErrNoCurrentRecord);
+    DropEdit();
+    Place(*at, ordinal);
+  }
+
+  void Place(const KeyPos& at, std::optional<int64_t> ordinal) {
+    at_ = at;
+    bof_ = eof_ = false;
+    current_deleted_ = false;
+    values_.reset();
+    ordinal_ = ordinal;
+    if (ordinal_) Know(*ordinal_);
+  }
+
+  void Know(int64_t ordinal) {
+    known_ = std::max<size_t>(known_, static_cast<size_t>(ordinal) + 1);
+  }
+
+  const KeyPos& Current() {
+    Resolve();
+    if (!at_ || bof_ || eof_) ThrowDao(kErrNoCurrentRecord);
+    if (current_deleted_) ThrowDao(kErrRecordDeleted);
+    return *at_;
+  }
+
+  std::vector<jet::Value> ReadCurrent(const KeyPos& at) {
+    const auto place = jet::LocateRow(file_->database().file(), table_.def(), at.row);
+    if (!place) ThrowDao(kErrRecordDeleted);  // through another recordset
+    return table_.ReadRow(at.row);
+  }
+
+  void DropEdit() {
+    edit_ = EditMode::kNone;
+    buffer_.clear();
+  }
+
+  std::shared_ptr<OpenFile> file_;
+  jet::Table table_;
+  std::vector<size_t> positions_;  // the recordset's fields in the table's row values
+  bool updatable_;
+  std::unique_ptr<Keyset> keyset_;
+  bool closed_ = false;
+
+  bool pending_first_ = true;
+  std::optional<KeyPos> at_;
+  bool bof_ = false;
+  bool eof_ = false;
+  bool current_deleted_ = false;
+  bool no_match_ = false;
+  std::optional<int64_t> ordinal_;  // the current row's place, when known
+  size_t known_ = 0;                // rows known: visited, or all after MoveLast
+  bool populated_ = false;
+
+  std::optional<std::vector<jet::Value>> values_;  // the current row, read when first asked
+  uint64_t values_generation_ = 0;
+
+  EditMode edit_ = EditMode::kNone;
+  std::vector<jet::Value> buffer_;  // one value per table column
+  jet::RowLocator edit_row_;
+};
+
+namespace {
+
+// A source is a SELECT text when its first word is SELECT; anything else names a table.
+bool IsSelectText(std::string_view source) {
+  size_t i = 0;
+  while (i < source.size() && std::isspace(static_cast<unsigned char>(source[i]))) ++i;
+  constexpr std::string_view kSelect = "select";
+  if (source.size() - i < kSelect.size()) return false;
+  for (size_t k = 0; k < kSelect.size(); ++k) {
+    if (std::tolower(static_cast<unsigned char>(source[i + k])) != kSelect[k]) return false;
+  }
+  const size_t after = i + kSelect.size();
+  return after == source.size() ||
+         !(std::isalnum(static_cast<unsigned char>(source[after])) || source[after] == '_');
+}
+
+std::vector<size_t> AllPositions(const jet::Table& table) {
+  std::vector<size_t> positions(table.columns().size());
+  for (size_t i = 0; i < positions.size(); ++i) positions[i] = i;
+  return positions;
+}
+
+// The selected columns of a statement without a condition, resolved as a query resolves them.
+std::vector<size_t> SelectedPositions(const SelectStatement& statement, const jet::Table& table) {
+  if (statement.all_columns) return AllPositions(table);
+  std::vector<size_t> positions;
+  std::vector<std::string> unknown;
+  for (const SelectColumn& c : statement.columns) {
+    std::optional<size_t> found;
+    if (c.qualifier.empty() || jet::NamesEqual(c.qualifier, table.name())) {
+      for (size_t i = 0; i < table.columns().size() && !found; ++i) {
+        if (jet::NamesEqual(table.columns()[i].name, c.name)) found = i;
+      }
+    }
+    if (found) {
+      positions.push_back(*found);
+    } else {
+      unknown.push_back(c.qualifier.empty() ? c.name : c.qualifier + "." + c.name);
+    }
+  }
+  if (!unknown.empty()) ThrowUnknownNames(unknown);
+  return positions;
+}
+
+}  // namespace
+
+Recordset Recordset::Open(std::shared_ptr<OpenFile> file, std::string_view source) {
+  jet::Database& database = file->database();
+  jet::PageFile& pages = database.file();
+  if (!IsSelectText(source)) {
+    const jet::Table table = database.OpenTable(source);
+    auto keyset = std::make_unique<TableKeyset>(pages, table);
+    return Recordset(std::make_shared<RecordsetImpl>(std::move(file), table, AllPositions(table),
+                                                     true, std::move(keyset)));
+  }
+  SelectStatement statement = ParseSelect(source);
+  const jet::Table table = database.OpenTable(statement.table);
+  if (statement.where == nullptr && !statement.distinct) {
+    // The whole table: walked as it is read, never copied.
+    std::vector<size_t> positions = SelectedPositions(statement, table);
+    auto keyset = std::make_unique<TableKeyset>(pages, table);
+    return Recordset(std::make_shared<RecordsetImpl>(std::move(file), table, std::move(positions),
+                                                     true, std::move(keyset)));
+  }
+  // Rows of one value combination each have no single row to write back to.
+  const bool updatable = !statement.distinct;
+  QueryResult result = Query(std::move(statement)).Run(database, file->cache());
+  auto keyset = std::make_unique<ListKeyset>(pages, table, std::move(result.rows));
+  return Recordset(std::make_shared<RecordsetImpl>(
+      std::move(file), table, std::move(result.column_positions), updatable, std::move(keyset)));
+}
+
+RecordsetImpl& Recordset::impl() const {
+  if (!impl_) ThrowDao(kErrObjectClosed);
+  impl_->Usable();
+  return *impl_;
+}
+
+bool Recordset::Eof() const { return impl().Eof(); }
+bool Recordset::Bof() const { return impl().Bof(); }
+bool Recordset::NoMatch() const { return impl().NoMatch(); }
+void Recordset::MoveFirst() { impl().MoveFirst(); }
+void Recordset::MoveNext() { impl().MoveNext(); }
+void Recordset::MoveLast() { impl().MoveLast(); }
+float Recordset::PercentPosition() const { return impl().PercentPosition(); }
+size_t Recordset::RecordCount() const { return impl().RecordCount(); }
+void Recordset::AddNew() { impl().AddNew(); }
+void Recordset::Edit() { impl().Edit(); }
+void Recordset::Update() { impl().Update(); }
+void Recordset::CancelUpdate() { impl().CancelUpdate(); }
+void Recordset::Delete() { impl().Delete(); }
+void Recordset::FindFirst(std::string_view criteria) { impl().FindFirst(criteria); }
+RowBookmark Recordset::Bookmark() const { return impl().Bookmark(); }
+void Recordset::SetBookmark(const RowBookmark& bookmark) { impl().SetBookmark(bookmark); }
+const std::string& Recordset::TableName() const { return impl().TableName(); }
+
+db::Fields Recordset::Fields() const {
+  impl();
+  return db::Fields(impl_);
+}
+Field Recordset::Fields(size_t index) const { return Fields().Item(index); }
+Field Recordset::Fields(std::string_view name) const { return Fields().Item(name); }
+
+void Recordset::Close() {
+  if (impl_) impl_->Close();
+}
+bool Recordset::IsOpen() const { return impl_ && impl_->IsOpen(); }
+
+size_t Fields::Count() const {
+  rs_->Usable();
+  return rs_->FieldCount();
+}
+
+Field Fields::Item(size_t index) const {
+  rs_->Usable();
+  if (index >= rs_->FieldCount()) ThrowDao(kErrItemNotFound);
+  return Field(rs_, index);
+}
+
+Field Fields::Item(std::string_view name) const {
+  rs_->Usable();
+  return Field(rs_, rs_->FieldIndex(name));
+}
+
+const std::string& Field::Name() const {
+  rs_->Usable();
+  return rs_->FieldName(index_);
+}
+jet::Value Field::Value() const { return rs_->FieldValue(index_); }
+void Field::SetValue(jet::Value value) const { rs_->SetFieldValue(index_, std::move(value)); }
+
+}  // namespace db
