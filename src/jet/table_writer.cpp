@@ -52,6 +52,13 @@ bool Truthy(const ColumnDef& column, const Value& v) {
                                   "' cannot hold " + DebugString(v) + ".");
 }
 
+[[noreturn]] void ThrowDuplicate(const std::string& table) {
+  throw Error(kErrDuplicateKey,
+              "The changes you requested to the table '" + table +
+                  "' were not successful because they would create duplicate values in the "
+                  "index, primary key, or relationship.");
+}
+
 bool OwnedDataPage(const uint8_t* page, uint32_t tdef_page) {
   return page[0] == kPageData && U32(page + kDataOffOwner) == tdef_page;
 }
@@ -246,10 +253,7 @@ RowLocator TableWriter::Insert(std::vector<Value> values) {
     const RealIndexDef& index = def_->real_indexes[i];
     const bool exists = Index(i).ContainsKey(p.keys[i]);
     if (exists && index.is_unique() && !IsAllNullKey(p.keys[i], index)) {
-      throw Error(kErrDuplicateKey,
-                  "The changes you requested to the table '" + name_ +
-                      "' were not successful because they would create duplicate values in "
-                      "the index, primary key, or relationship.");
+      ThrowDuplicate(name_);
     }
     new_key[i] = !exists;
   }
@@ -308,10 +312,7 @@ void TableWriter::Update(RowLocator where, std::vector<Value> values) {
     if (!changed[i] || !p.indexed[i]) continue;
     const bool exists = Index(i).ContainsKey(p.keys[i]);
     if (exists && index.is_unique() && !IsAllNullKey(p.keys[i], index)) {
-      throw Error(kErrDuplicateKey,
-                  "The changes you requested to the table '" + name_ +
-                      "' were not successful because they would create duplicate values in "
-                      "the index, primary key, or relationship.");
+      ThrowDuplicate(name_);
     }
     new_key[i] = !exists;
   }
