@@ -234,8 +234,8 @@ class OsFiles : public FileSystem {
   }
 
   std::error_code SyncFolderOf(const std::string& path) override {
-    std::string folder = std::filesystem::path(path).parent_path().string();
-    if (folder.empty()) folder = ".";
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    const std::string folder = parent.empty() ? std::string(".") : parent.string();
     const int fd = open(folder.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return LastError();
     std::error_code error;
