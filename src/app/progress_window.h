@@ -1,0 +1,31 @@
+// The one shared progress window of the program.
+#pragma once
+
+#include <QPointer>
+
+#include "app/form_progress.h"
+#include "app/progress.h"
+
+namespace app {
+
+class ProgressWindow : public Progress {
+ public:
+  ~ProgressWindow() override;
+
+  void SetCaption(const std::string& caption) override;
+  void SetTask(const std::string& text) override;
+  void SetStatus(const std::string& text) override;
+  void SetBar(double percent) override;
+  void Show() override;
+  void LetEventsRun() override;
+  void Unload() override;
+
+  // The loaded window, or nullptr.
+  Form_Progress* form() const { return form_; }
+
+ private:
+  Form_Progress& Loaded();
+  QPointer<Form_Progress> form_;
+};
+
+}  // namespace app

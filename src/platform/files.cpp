@@ -1,0 +1,92 @@
+#include "platform/files.h"
+
+#include <filesystem>
+#include <system_error>
+
+#ifdef _WIN32
+#define NOMINMAX
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
+
+namespace platform {
+namespace {
+
+std::filesystem::path ToFsPath(std::string_view path) {
+  // Paths are UTF-8 in the program; u8path-style construction keeps non-ASCII names intact
+  // on Windows, where the narrow code page would not.
+  const std::string native = NativePath(path);
+  return std::filesystem::path(std::u8string(native.begin(), native.end()));
+}
+
+std::string FromFsPath(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+}  // namespace
+
+std::string NativePath(std::string_view path) {
+  std::string out(path);
+#ifndef _WIN32
+  for (char& c : out) {
+    if (c == '\\') c = '/';
+  }
+#endif
+  return out;
+}
+
+bool FileExists(std::string_view path) {
+  if (path.empty()) return false;
+#ifdef _WIN32
+  const std::wstring wide = ToFsPath(path).wstring();
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  return (attributes &
+          (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) == 0;
+#else
+  const std::filesystem::path fs_path = ToFsPath(path);
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(fs_path, error)) return false;
+  const std::string name = FromFsPath(fs_path.filename());
+  return name.empty() || name[0] != '.';
+#endif
+}
+
+std::string RemoveFile(std::string_view path) {
+  std::error_code error;
+  if (!std::filesystem::remove(ToFsPath(path), error)) {
+    return error ? error.message() : "File not found";
+  }
+  return "";
+}
+
+std::string CopyFileOver(std::string_view from, std::string_view to) {
+  std::error_code error;
+  std::filesystem::copy_file(ToFsPath(from), ToFsPath(to),
+                             std::filesystem::copy_options::overwrite_existing, error);
+  return error ? error.message() : "";
+}
+
+std::string CurrentFolder() {
+  std::error_code error;
+  const std::filesystem::path folder = std::filesystem::current_path(error);
+  return error ? "" : FromFsPath(folder);
+}
+
+bool SetCurrentFolder(std::string_view folder) {
+  if (folder.empty()) return false;
+  std::error_code error;
+  std::filesystem::current_path(ToFsPath(folder), error);
+  return !error;
+}
+
+std::string DefaultProgramFolder() {
+#ifdef _WIN32
+  return "c:\\quorvel\\programs";
+#else
+  return "/opt/quorvel/programs";
+#endif
+}
+
+}  // namespace platform

@@ -1,0 +1,40 @@
+// Starting other programs without waiting for them: the file browser on a folder and a text
+// editor on a log file.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// A program and its arguments, ready to start.
+struct Command {
+  std::string program;
+  std::vector<std::string> arguments;
+  friend bool operator==(const Command&, const Command&) = default;
+};
+
+// The system's file browser on `folder`: "explorer.exe" on Windows, "open" on macOS,
+// "xdg-open" (the desktop's file manager) elsewhere.
+Command BrowseFolderCommand(std::string_view folder);
+// A text editor on `file`: "notepad.exe" on Windows, "open -t" (the default text editor) on
+// macOS, "xdg-open" elsewhere, which opens a .txt file in the desktop's text editor.
+Command EditTextFileCommand(std::string_view file);
+
+class Launcher {
+ public:
+  virtual ~Launcher() = default;
+  // Each returns false when the program could not be started; the caller does not wait.
+  virtual bool BrowseFolder(std::string_view folder) = 0;
+  virtual bool EditTextFile(std::string_view file) = 0;
+};
+
+// Starts the commands above as detached processes.
+class SystemLauncher : public Launcher {
+ public:
+  bool BrowseFolder(std::string_view folder) override;
+  bool EditTextFile(std::string_view file) override;
+};
+
+}  // namespace platform
