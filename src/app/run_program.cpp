@@ -2,10 +2,13 @@
 
 #include <QApplication>
 
+#include "app/form_export.h"
+#include "app/form_import.h"
 #include "app/reconciler.h"
 #include "app/shell.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/launcher.h"
 #include "platform/qt_prompter.h"
 
 namespace app {
@@ -14,7 +17,12 @@ int RunProgram(const std::string& program_name, const std::function<void(Shell&)
   platform::SystemClock clock;
   Reconciler reconciler(program_name, clock, platform::DefaultProgramFolder());
   platform::QtPrompter prompter(program_name);
+  // The program's certificate list and the way to the file browser, for the task windows.
+  rebuild::SeenList seen;
+  platform::SystemLauncher launcher;
   Shell shell(reconciler.values(), prompter);
+  RegisterExportWindows(shell, launcher, seen);
+  RegisterImportWindow(shell, launcher);
   if (register_tasks) register_tasks(shell);
   if (!reconciler.StartUp(shell)) return 1;
   return QApplication::exec();

@@ -33,6 +33,13 @@ constexpr size_t kMaxKeySize = 1024;
 // A deeper tree would need more entries than a file has room for: a loop.
 constexpr size_t kMaxDepth = 32;
 
+// Bounds of a writer's caches: decoded pages (mostly nodes, a few kilobytes each) and leaf
+// layouts (a few hundred bytes each). Past them the cache starts again, so a writer's memory
+// stays the same however large its index grows; a sorted load touches a handful of pages, a
+// random one re-reads what it no longer holds.
+constexpr size_t kMaxDecodedPages = 512;
+constexpr size_t kMaxLayouts = 8192;
+
 // One entry as stored before prefix compression, without copying the key.
 struct EntryView {
   ByteSpan key;
@@ -281,15 +288,31 @@ IndexWriter::IndexWriter(PageFile& file, PageAllocator& allocator, const TableDe
       root_(index.root_page) {}
 
 const IndexPage& IndexWriter::Cached(uint32_t number) {
-  const uint8_t* raw = file_.Page(number);
+  // Page versions come from one clock that also ticks on rollbacks, so an equal version means
+  // the very bytes the page was decoded from.
+  const uint32_t version = file_.PageVersion(number);
   std::unique_ptr<CachedPage>& slot = cache_[number];
-  // Compared by content, not by page version: a rolled-back operation can leave an appended
-  // page's version where it was before.
-  if (slot && std::memcmp(slot->raw.data(), raw, kPageSize) == 0) return slot->page;
+  if (slot && slot->version == version) return slot->page;
   if (!slot) slot = std::make_unique<CachedPage>();
-  slot->page = DecodeIndexPage(number, raw, file_.page_count());
-  slot->raw.assign(raw, raw + kPageSize);
+  slot->page = DecodeIndexPage(number, file_.Page(number), file_.page_count());
+  slot->version = version;
   return slot->page;
+}
+
+LeafLayout* IndexWriter::Layout(uint32_t number, const uint8_t* raw) {
+  const uint32_t version = file_.PageVersion(number);
+  auto [it, added] = layouts_.try_emplace(number);
+  CachedLayout& slot = it->second;
+  if (added || slot.version != version) {
+    slot.usable = ReadLeafLayout(raw, slot.layout);
+    slot.version = version;
+  }
+  return slot.usable ? &slot.layout : nullptr;
+}
+
+void IndexWriter::TrimCaches() {
+  if (cache_.size() > kMaxDecodedPages) cache_.clear();
+  if (layouts_.size() > kMaxLayouts) layouts_.clear();
 }
 
 IndexPage IndexWriter::Load(uint32_t page) { return Cached(page); }
@@ -302,7 +325,7 @@ bool IndexWriter::TryWrite(IndexPage& page) {
   }
   std::unique_ptr<CachedPage>& slot = cache_[page.number];
   if (!slot) slot = std::make_unique<CachedPage>();
-  slot->raw.assign(written, written + kPageSize);
+  slot->version = file_.PageVersion(page.number);
   slot->page = page;
   slot->page.prefix_size = U16(written + kOffsetPrefix);
   return true;
@@ -313,8 +336,16 @@ void IndexWriter::Write(IndexPage& page) {
 }
 
 bool IndexWriter::ContainsKey(ByteSpan key) {
+  TrimCaches();
   uint32_t number = root_;
   for (size_t depth = 0; depth < kMaxDepth; ++depth) {
+    const uint8_t* raw = file_.Page(number);
+    if (raw[0] == kIndexLeafPage) {
+      if (const LeafLayout* layout = Layout(number, raw)) {
+        const size_t lo = LeafLowerBoundKey(raw, *layout, key);
+        return lo < layout->size() && LeafCompareKey(raw, *layout, lo, key) == 0;
+      }
+    }
     const IndexPage& page = Cached(number);
     // The first entry whose key is not below `key`; node entries hold their subtree's last
     // entry, so that subtree holds the first such entry of the index, if any does.
@@ -339,14 +370,16 @@ bool IndexWriter::ContainsKey(ByteSpan key) {
   ThrowCorrupt(root_, "index tree deeper than " + std::to_string(kMaxDepth) + " levels");
 }
 
-IndexPage IndexWriter::Descend(ByteSpan key, RowLocator row) {
+uint32_t IndexWriter::Descend(ByteSpan key, RowLocator row) {
   path_pages_.clear();
   path_positions_.clear();
   uint32_t number = root_;
   for (size_t depth = 0; depth < kMaxDepth; ++depth) {
-    const IndexPage& page = Cached(number);
     path_pages_.push_back(number);
-    if (page.leaf) return page;  // a copy, for changing
+    // Leaves are searched where they lie, or decoded by the caller: never decoded here.
+    if (file_.Page(number)[0] == kIndexLeafPage) return number;
+    const IndexPage& page = Cached(number);
+    if (page.leaf) return number;
     size_t pos = LowerBound(page, key, row);
     uint32_t child = 0;
     if (pos < page.entries.size()) {
@@ -371,7 +404,10 @@ void IndexWriter::Insert(ByteSpan key, RowLocator row) {
     throw Error(kErrUnsupported,
                 "An index key of " + std::to_string(key.size()) + " bytes is too long.");
   }
-  IndexPage leaf = Descend(key, row);
+  TrimCaches();
+  const uint32_t leaf_number = Descend(key, row);
+  if (TryInsertInPlace(leaf_number, key, row)) return;
+  IndexPage leaf = Load(leaf_number);
   const size_t pos = LowerBound(leaf, key, row);
   if (pos < leaf.entries.size() && CompareEntry(leaf, pos, key, row) == 0) {
     ThrowCorrupt(leaf.number, "index already holds an entry for row " + std::to_string(row.page) +
@@ -383,8 +419,27 @@ void IndexWriter::Insert(ByteSpan key, RowLocator row) {
   Store(path_pages_.size() - 1, leaf, is_last ? &last : nullptr, pos);
 }
 
+bool IndexWriter::TryInsertInPlace(uint32_t leaf, ByteSpan key, RowLocator row) {
+  const uint8_t* raw = file_.Page(leaf);
+  LeafLayout* layout = Layout(leaf, raw);
+  if (layout == nullptr) return false;
+  const size_t pos = LeafLowerBound(raw, *layout, key, row);
+  if (pos < layout->size() && LeafCompare(raw, *layout, pos, key, row) == 0) {
+    ThrowCorrupt(leaf, "index already holds an entry for row " + std::to_string(row.page) + ":" +
+                           std::to_string(row.row));
+  }
+  if (!CanInsertInLeaf(raw, *layout, pos, key, row)) return false;
+  const bool is_last = pos == layout->size();
+  InsertInLeaf(file_.MutablePage(leaf), *layout, pos, key, row, tdef_page_);
+  layouts_[leaf].version = file_.PageVersion(leaf);
+  const size_t level = path_pages_.size() - 1;
+  if (is_last && level > 0) LastChanged(level, Last{Bytes(key.begin(), key.end()), row});
+  return true;
+}
+
 void IndexWriter::Remove(ByteSpan key, RowLocator row) {
-  IndexPage leaf = Descend(key, row);
+  TrimCaches();
+  IndexPage leaf = Load(Descend(key, row));
   const size_t pos = LowerBound(leaf, key, row);
   if (pos >= leaf.entries.size() || CompareEntry(leaf, pos, key, row) != 0) {
     ThrowCorrupt(leaf.number, "index has no entry for row " + std::to_string(row.page) + ":" +

@@ -9,8 +9,9 @@
 //  - every page of a level linked to its neighbours (prev/next), leaves and nodes alike;
 //  - the root page never moves: when it overflows its entries move into two new children and it
 //    becomes a node; when it is left with a single child, that child is pulled back into it;
-//  - every page rewritten whole, its shared prefix recomputed as the common prefix of all its
-//    entries;
+//  - every page as our encoder writes it, its shared prefix the common prefix of all its
+//    entries: rewritten whole, or, for an entry added to a leaf whose prefix stays, spliced into
+//    the stored bytes with the same result (index_leaf.h);
 //  - a full page splits by moving its left part into a new page placed before it. Where the
 //    split falls depends on where the page grew: at its end (ascending appends, the bulk-copy
 //    pattern) the left page keeps all it can hold; at its start (descending appends) the old
@@ -26,6 +27,7 @@
 #include <vector>
 
 #include "jet/bytes.h"
+#include "jet/index_leaf.h"
 #include "jet/index_reader.h"
 #include "jet/table_def.h"
 
@@ -70,18 +72,32 @@ class IndexWriter {
     RowLocator row;
   };
 
-  // Decoded pages, kept while the page's bytes stay as they were decoded from.
+  // Decoded pages and leaf layouts, kept while the page's version says its bytes are the ones
+  // they were read from.
   struct CachedPage {
-    Bytes raw;
+    uint32_t version = 0;
     IndexPage page;
+  };
+  struct CachedLayout {
+    uint32_t version = 0;
+    bool usable = false;  // the leaf can be searched and grown in place
+    LeafLayout layout;
   };
   const IndexPage& Cached(uint32_t page);
   IndexPage Load(uint32_t page);
+  // The layout of a leaf (`raw` its bytes), or null when the leaf must go through decoding.
+  LeafLayout* Layout(uint32_t page, const uint8_t* raw);
+  // Keeps the caches within their bounds; called where no cached page is referenced.
+  void TrimCaches();
   // Writes the page, owned by this index's table; false when its entries overflow it.
   bool TryWrite(IndexPage& page);
   void Write(IndexPage& page);
-  // Descends from the root to the leaf where (key, row) belongs, recording the way.
-  IndexPage Descend(ByteSpan key, RowLocator row);
+  // Descends from the root to the leaf where (key, row) belongs, recording the way; returns
+  // the leaf's page number.
+  uint32_t Descend(ByteSpan key, RowLocator row);
+  // Inserts into the leaf in place when that gives the bytes re-encoding it would; false when
+  // the leaf must be decoded, changed and re-encoded instead.
+  bool TryInsertInPlace(uint32_t leaf, ByteSpan key, RowLocator row);
   // Stores the page found at `level` of the recorded way, splitting it when it overflows, and
   // carries a change of its subtree's last entry (`last`, when set) up to the parents.
   // `changed` is the entry position where the page grew, which steers the split.
@@ -111,6 +127,7 @@ class IndexWriter {
   std::vector<uint32_t> path_pages_;
   std::vector<size_t> path_positions_;
   std::unordered_map<uint32_t, std::unique_ptr<CachedPage>> cache_;
+  std::unordered_map<uint32_t, CachedLayout> layouts_;
 };
 
 }  // namespace jet

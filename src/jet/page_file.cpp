@@ -28,6 +28,8 @@ constexpr size_t kMaxSpareBuffers = 64;
 // Unchanged bytes between two changes of a page, from which on they are journaled as two
 // ranges (a range costs 16 bytes of header and a hash).
 constexpr uint32_t kJournalGap = 32;
+// Bytes compared at once while looking for the changed parts of a range.
+constexpr uint32_t kSkipBlock = 64;
 
 uint64_t Load64(const uint8_t* p) {
   uint64_t value;
@@ -107,6 +109,7 @@ void PageFile::OpenFile(const std::string& path, const PageFileOptions& options)
   page_count_ = static_cast<uint32_t>(size / kPageSize);
   if (overlay_) page_count_ = std::min(page_count_, overlay_->original_pages);
   cache_.resize(page_count_);
+  last_use_.resize(page_count_);
   versions_.resize(page_count_);
 }
 
@@ -189,6 +192,7 @@ PageFile::PageFile(std::string name, Bytes image, OpenMode mode)
   }
   page_count_ = static_cast<uint32_t>(image_.size() / kPageSize);
   cache_.resize(page_count_);
+  last_use_.resize(page_count_);
   versions_.resize(page_count_);
 }
 
@@ -216,11 +220,12 @@ uint8_t* PageFile::Load(uint32_t number) {
     ThrowCorrupt(number, "reference to a page beyond the end of the file (" +
                              std::to_string(page_count_) + " pages)");
   }
+  last_use_[number] = ++use_clock_;
   auto& slot = cache_[number];
   if (!slot) {
     // Each page in a buffer of its own, also for an image in memory, so that a read past a
     // page's end is caught by the sanitizers instead of landing in the next page.
-    auto buffer = std::make_unique<uint8_t[]>(kPageSize);
+    auto buffer = NewPageBuffer();
     if (io_ == nullptr) {
       std::memcpy(buffer.get(), image_.data() + static_cast<size_t>(number) * kPageSize, kPageSize);
     } else {
@@ -240,8 +245,45 @@ uint8_t* PageFile::Load(uint32_t number) {
       }
     }
     slot = std::move(buffer);
+    // Never drops this page: it is the most recently used.
+    if (++cached_ > trim_at_) TrimCache();
   }
   return slot.get();
+}
+
+void PageFile::set_cache_capacity(size_t pages) {
+  cache_capacity_ = std::max<size_t>(pages, 2);
+  trim_at_ = cache_capacity_;
+  if (cached_ > trim_at_) TrimCache();
+}
+
+bool PageFile::Pinned(uint32_t number) const {
+  // An operation's changed and appended pages exist nowhere else until it commits.
+  return depth_ > 0 && (number >= op_start_pages_ || originals_.count(number) != 0);
+}
+
+void PageFile::TrimCache() {
+  // After a commit that could not be put back, the file holds bytes the cache does not: the
+  // cache is the truth until the journal has put the file right.
+  if (needs_recovery_) return;
+  const size_t keep = cache_capacity_ / 2;
+  trim_scratch_.clear();
+  for (uint32_t p = 0; p < cache_.size(); ++p) {
+    if (cache_[p] && !Pinned(p)) trim_scratch_.emplace_back(last_use_[p], p);
+  }
+  if (trim_scratch_.size() > keep) {
+    const auto drop = trim_scratch_.begin() + static_cast<ptrdiff_t>(trim_scratch_.size() - keep);
+    std::nth_element(trim_scratch_.begin(), drop, trim_scratch_.end());
+    for (auto it = trim_scratch_.begin(); it != drop; ++it) {
+      auto& slot = cache_[it->second];
+      if (spare_.size() < kMaxSpareBuffers) spare_.push_back(std::move(slot));
+      slot.reset();
+      --cached_;
+    }
+  }
+  // An operation holding more pages than the bound grows the cache instead of trimming it at
+  // every read.
+  trim_at_ = std::max(cache_capacity_, cached_ + keep);
 }
 
 const uint8_t* PageFile::Page(uint32_t number) { return Load(number); }
@@ -277,9 +319,11 @@ uint32_t PageFile::AppendPage() {
   if (page_count_ >= kMaxPages) {
     throw Error(kErrDatabaseFull, "The database '" + path_ + "' has reached its maximum size.");
   }
-  auto page = std::make_unique<uint8_t[]>(kPageSize);
+  auto page = NewPageBuffer();
   std::memset(page.get(), 0, kPageSize);
   cache_.push_back(std::move(page));
+  last_use_.push_back(++use_clock_);
+  ++cached_;
   versions_.push_back(++version_clock_);
   return page_count_++;
 }
@@ -341,6 +385,13 @@ void PageFile::JournalChangedParts(const Change& change, const uint8_t* original
     if (i % 8 != 0 || i + 8 > change.end) {
       if (original[i] != current[i]) changed(i, i);
       ++i;
+      continue;
+    }
+    // Unchanged blocks go by in one comparison: a row added at the bottom of a page leaves
+    // most of the range between it and the header as it was.
+    if (i % kSkipBlock == 0 && i + kSkipBlock <= change.end &&
+        std::memcmp(original + i, current + i, kSkipBlock) == 0) {
+      i += kSkipBlock;
       continue;
     }
     // A whole word counts as changed: a part may carry a few unchanged bytes at its ends.
@@ -458,7 +509,9 @@ void PageFile::DiscardOperation() {
     std::swap(cache_[number], original);
     versions_[number] = ++version_clock_;
   }
+  cached_ -= page_count_ - op_start_pages_;  // appended pages stay cached until here
   cache_.resize(op_start_pages_);
+  last_use_.resize(op_start_pages_);
   versions_.resize(op_start_pages_);
   page_count_ = op_start_pages_;
   EndOperation();
@@ -471,6 +524,9 @@ void PageFile::EndOperation() {
   originals_.clear();
   dirty_.clear();
   changes_.clear();
+  // Pages appended by operations enter the cache without being read: a file that only grows
+  // is trimmed here.
+  if (cached_ > trim_at_) TrimCache();
 }
 
 }  // namespace jet

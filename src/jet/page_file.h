@@ -1,6 +1,11 @@
 // Page I/O: the database file as an array of 4096-byte pages, read on demand and cached, and
 // written in all-or-nothing operations.
 //
+// The cache is bounded (cache_capacity() pages, 64 MB unless set), so memory stays the same
+// however large the file: past the bound, the least recently used pages that the current
+// operation has not changed are dropped (their bytes are in the file) and read again when next
+// asked for. Pages the current operation changed or appended always stay.
+//
 // A commit survives our process dying at any point: it first writes the original bytes it is
 // about to overwrite to a rollback journal beside the database (rollback_journal.h), then the
 // pages; whoever opens the file next puts an unfinished commit back. A database open for
@@ -71,13 +76,25 @@ class PageFile {
   // partial page (a truncated copy) is not counted.
   uint32_t page_count() const { return page_count_; }
 
-  // The page's 4096 bytes, valid while this PageFile lives and the page is not changed. A page
-  // number beyond the end of the file is a corrupt reference and throws naming the page.
+  // The page's 4096 bytes. A page number beyond the end of the file is a corrupt reference and
+  // throws naming the page.
+  // The pointer stays valid until the page changes or leaves the cache. The cache keeps every
+  // page the current operation changed, and of the others at least the cache_capacity() / 2
+  // most recently asked for: a caller may hold a pointer while it reads fewer other pages than
+  // that (a row while its long values are read, a page while its neighbours are visited), and
+  // copies the bytes it needs across more. (A reader beside a live writer may see a dropped
+  // page as of a later commit when it reads it again.)
   const uint8_t* Page(uint32_t number);
   // Bumped whenever the page changes, also by a rollback: caches of decoded pages compare it.
   uint32_t PageVersion(uint32_t number) const {
     return number < versions_.size() ? versions_[number] : 0;
   }
+
+  // Pages kept in memory beyond those the current operation changed (at least 2).
+  static constexpr size_t kDefaultCachePages = 16384;
+  size_t cache_capacity() const { return cache_capacity_; }
+  void set_cache_capacity(size_t pages);
+  size_t cached_pages() const { return cached_; }
 
   Durability durability() const { return durability_; }
   void set_durability(Durability durability) { durability_ = durability; }
@@ -134,6 +151,8 @@ class PageFile {
   void RecoverForWriting();
   void LoadReaderOverlay();
   uint8_t* Load(uint32_t number);
+  bool Pinned(uint32_t number) const;
+  void TrimCache();
   std::unique_ptr<uint8_t[]> NewPageBuffer();
   void WriteCommit();
   void JournalChangedParts(const Change& change, const uint8_t* original, const uint8_t* current);
@@ -149,7 +168,13 @@ class PageFile {
   Durability durability_ = Durability::kNormal;
   Bytes image_;  // the whole file when there is no file (io_ is null)
   uint32_t page_count_ = 0;
-  std::vector<std::unique_ptr<uint8_t[]>> cache_;
+  std::vector<std::unique_ptr<uint8_t[]>> cache_;  // per page; null when not in memory
+  std::vector<uint64_t> last_use_;                 // per page: use_clock_ when last asked for
+  uint64_t use_clock_ = 0;
+  size_t cached_ = 0;  // pages in cache_
+  size_t cache_capacity_ = kDefaultCachePages;
+  size_t trim_at_ = kDefaultCachePages;  // cached_ above which pages are dropped
+  std::vector<std::pair<uint64_t, uint32_t>> trim_scratch_;
   std::vector<uint32_t> versions_;
   // One clock for the whole file: a page appended again after a rollback never repeats a
   // version an earlier incarnation had, so caches keyed on versions cannot mistake them.

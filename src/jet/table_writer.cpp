@@ -74,6 +74,9 @@ struct TableWriter::Prepared {
   std::vector<Bytes> keys;       // per real index
   std::vector<bool> indexed;     // per real index: the row has an entry
   uint32_t last_autonumber = 0;
+  // The row as Prepare encoded it (long values at their definitions' size): the row to write
+  // when it has no long value to store.
+  Bytes row;
 
   std::vector<StoredField> Fields() const {
     std::vector<StoredField> fields(storage.size());
@@ -198,7 +201,7 @@ TableWriter::Prepared TableWriter::Prepare(std::vector<Value>& values,
     p.indexed[i] = !(index.ignores_nulls() && IsAllNullKey(p.keys[i], index));
   }
   // Throws "record is too large" before anything is written.
-  EncodeRow(*def_, p.Fields());
+  p.row = EncodeRow(*def_, p.Fields());
   return p;
 }
 
@@ -260,14 +263,16 @@ RowLocator TableWriter::Insert(std::vector<Value> values) {
 
   try {
     PageFile::Operation op(file_);
-    size_t room = kMaxRowSize - EncodeRow(*def_, p.Fields()).size();
+    size_t room = kMaxRowSize - p.row.size();
+    bool long_values = false;
     for (size_t k = 0; k < p.storage.size(); ++k) {
       if (!p.lv_write[k]) continue;
       p.storage[k] = WriteLongValue(file_, db_.allocator(), *def_, def_->columns[k], p.lv_bodies[k],
                                     room + kLongValueDefinitionSize);
       room -= p.storage[k].size() - kLongValueDefinitionSize;
+      long_values = true;
     }
-    const Bytes row = EncodeRow(*def_, p.Fields());
+    const Bytes row = long_values ? EncodeRow(*def_, p.Fields()) : std::move(p.row);
     const uint32_t page = PageWithRoom(row.size(), 0);
     const auto slot = static_cast<uint8_t>(AddRow(file_.MutablePage(page), row));
     const RowLocator where{page, slot};

@@ -1,0 +1,85 @@
+// The import window: step 1 picks the on-site database that came back from a customer's site,
+// step 2 merges it into the main database. What the buttons do lives in ImportController; the
+// window holds the controls, forwards the clicks and shows the busy state.
+//
+// An update lets the window system run once per calibration, so clicks reach the window while
+// it runs. "&Update Main Database", "&Main Menu" and closing the window then wait until the
+// run has finished instead of starting a second run inside the first or destroying the window
+// under it; "&Select" and the path box, the run's input, are held back until it ends.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+#include "app/program_values.h"
+#include "app/progress.h"
+#include "import/import_controller.h"
+#include "platform/launcher.h"
+#include "platform/prompter.h"
+#include "tasks_common/task_ui.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace app {
+
+class Shell;
+
+// What the window reads and drives outside itself.
+struct ImportWindowServices {
+  ProgramValues& values;
+  platform::Prompter& prompter;
+  platform::Launcher& launcher;
+  Progress& progress;
+  // Shows the main menu, then unloads this window.
+  std::function<void(QWidget*)> return_to_menu;
+};
+
+class Form_Import : public QWidget, public import_task::ImportView, public tasks::CommandWindow {
+ public:
+  // Builds the controls with their design texts and runs the load steps: centred on the
+  // screen, the main database named in the caption.
+  explicit Form_Import(ImportWindowServices services, QWidget* parent = nullptr);
+  ~Form_Import() override;
+
+  // import_task::ImportView.
+  std::string PathText() const override;
+  void SetPathText(const std::string& text) override;
+  void ReturnToMenu() override;
+
+  // tasks::CommandWindow: the merges' running state.
+  void SetBusy(bool busy) override;
+
+  import_task::ImportController& controller() { return controller_; }
+
+  QLabel* Label_Step1;
+  QPushButton* Command_MobileDB;
+  QLineEdit* Text_mobileDB;
+  QLabel* Label_Step2;
+  QPushButton* Command_Update;
+  QPushButton* Command_Exit;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void Load();
+  void Update();
+
+  ImportWindowServices services_;
+  import_task::UpdateSurroundings surroundings_;
+  import_task::ImportController controller_;
+  // Closing was asked for while an update ran; it happens once the run has ended.
+  bool close_waiting_ = false;
+  // The window has gone back to the menu and is about to be unloaded.
+  bool returned_ = false;
+};
+
+// Form_Import, created and loaded, on the shell's progress window and prompter.
+Form_Import* NewForm_Import(Shell& shell, platform::Launcher& launcher);
+
+// Lets the menu's import command open the window. `launcher` must live as long as the shell.
+void RegisterImportWindow(Shell& shell, platform::Launcher& launcher);
+
+}  // namespace app

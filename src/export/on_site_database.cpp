@@ -1,0 +1,237 @@
+#include "export/on_site_database.h"
+
+#include "db/dao.h"
+#include "db/schema.h"
+#include "db/statements.h"
+#include "platform/files.h"
+#include "tasks_common/rule_steps.h"
+#include "tasks_common/skip_rule.h"
+#include "tasks_common/target_checks.h"
+
+namespace export_task {
+namespace {
+
+namespace schema = db::schema;
+using platform::Buttons;
+using platform::Icon;
+using tasks::AtEnd;
+using tasks::CopyRow;
+using tasks::MoveNext;
+
+class OnSiteExport {
+ public:
+  OnSiteExport(const OnSiteRequest& request, tasks::TaskUi& ui, tasks::SkipRule& rule,
+               OnSiteOutcome& outcome)
+      : request_(request), ui_(ui), rule_(rule), outcome_(outcome) {}
+
+  // Everything after the checks; a failure passes out while the rule is inactive.
+  void Run();
+  // After a stopping failure: closes what is open, whatever fails meanwhile.
+  void Abandon();
+
+ private:
+  void ExportCustomer(const std::string& customer);
+  void ExportInstrument(CustomerCounts& counts);
+  void ExportResults(const std::string& cert_no, CustomerCounts& counts);
+
+  const OnSiteRequest& request_;
+  tasks::TaskUi& ui_;
+  tasks::SkipRule& rule_;
+  OnSiteOutcome& outcome_;
+
+  db::Database main_;
+  db::Database target_;
+  db::Recordset new_instruments_;
+  db::Recordset instruments_;
+  db::Recordset calibrations_;
+  db::Recordset new_calibrations_;
+};
+
+void OnSiteExport::Run() {
+  rule_.Run([&] { ui_.window.SetBusy(true); });
+  rule_.Run([&] {
+    main_ = db::DBEngine().OpenDatabase(platform::NativePath(request_.main_database_path));
+  });
+  rule_.Run([&] { tasks::CopyTemplate(request_.results_folder, request_.target_path); });
+  rule_.Run(
+      [&] { target_ = db::DBEngine().OpenDatabase(platform::NativePath(request_.target_path)); });
+  rule_.Run([&] { ui_.progress.SetCaption(kProgressCaption); });
+  rule_.Run([&] { ui_.progress.SetTask(kProgressTask); });
+  rule_.Run([&] { ui_.progress.Show(); });
+  rule_.Run([&] { ui_.progress.LetEventsRun(); });
+  tasks::Open(rule_, target_, schema::kInstruments, new_instruments_);
+
+  const size_t customer_count = request_.customers.size();
+  for (size_t i = 0; i < customer_count; ++i) ExportCustomer(request_.customers[i]);
+
+  tasks::Close(rule_, new_instruments_);
+  tasks::Close(rule_, instruments_);
+  tasks::Close(rule_, main_);
+  tasks::Close(rule_, target_);
+  rule_.Run([&] { ui_.progress.Unload(); });
+  rule_.Run([&] {
+    ui_.prompter.Show({outcome_.summary, Buttons::kOk, Icon::kInformation, kDoneTitle});
+  });
+  rule_.Run([&] { ui_.window.SetBusy(false); });
+}
+
+void OnSiteExport::ExportCustomer(const std::string& customer) {
+  CustomerCounts counts{customer};
+  tasks::Open(rule_, main_, db::ExportInstrumentsSql(customer), instruments_);
+  // MoveLast on a customer without instruments would fail; such a customer simply gets its
+  // line of zeros, whichever failure rule is in force.
+  if (!AtEnd(rule_, instruments_)) {
+    rule_.Run([&] { instruments_.MoveLast(); });
+    rule_.Run([&] { instruments_.MoveFirst(); });
+  }
+  while (!AtEnd(rule_, instruments_)) {
+    ExportInstrument(counts);
+    if (!MoveNext(rule_, instruments_)) break;
+  }
+  outcome_.summary += SummaryLine(counts);
+  outcome_.counts.push_back(std::move(counts));
+}
+
+void OnSiteExport::ExportInstrument(CustomerCounts& counts) {
+  ++counts.instruments;
+  rule_.Run([&] { ui_.progress.SetStatus(ExportStatusText(counts.customer, counts.instruments)); });
+  rule_.Run([&] { ui_.progress.SetBar(instruments_.PercentPosition()); });
+  rule_.Run([&] { ui_.progress.LetEventsRun(); });
+  CopyRow(rule_, instruments_, new_instruments_);
+
+  // An instrument id that cannot be read leaves its queries unopened: nothing to walk.
+  std::string inst_id;
+  const bool have_id =
+      rule_.Run([&] { inst_id = tasks::FieldText(instruments_, schema::kInstId); });
+
+  calibrations_ = db::Recordset();
+  if (have_id) tasks::Open(rule_, main_, db::ExportCalibrationsSql(inst_id), calibrations_);
+  tasks::Open(rule_, target_, schema::kCalibrations, new_calibrations_);
+  while (!AtEnd(rule_, calibrations_)) {
+    ++counts.calibrations;
+    CopyRow(rule_, calibrations_, new_calibrations_);
+    std::string cert_no;
+    bool has_certificate = false;
+    rule_.Run([&] {
+      if (tasks::HasText(calibrations_, schema::kCertNo)) {
+        cert_no = tasks::FieldText(calibrations_, schema::kCertNo);
+        has_certificate = true;
+      }
+    });
+    if (has_certificate) ExportResults(cert_no, counts);
+    if (!MoveNext(rule_, calibrations_)) break;
+  }
+  tasks::Close(rule_, new_calibrations_);
+  tasks::Close(rule_, calibrations_);
+
+  // All of the instrument's additional data, whatever calibration it belongs to.
+  db::Recordset additional;
+  db::Recordset new_additional;
+  if (have_id) tasks::Open(rule_, main_, db::ExportAdditionalDataSql(inst_id), additional);
+  tasks::Open(rule_, target_, schema::kAdditionalData, new_additional);
+  while (!AtEnd(rule_, additional)) {
+    CopyRow(rule_, additional, new_additional);
+    if (!MoveNext(rule_, additional)) break;
+  }
+  tasks::Close(rule_, new_additional);
+  tasks::Close(rule_, additional);
+}
+
+void OnSiteExport::ExportResults(const std::string& cert_no, CustomerCounts& counts) {
+  db::Recordset results;
+  db::Recordset new_results;
+  tasks::Open(rule_, main_, db::ExportResultsSql(cert_no), results);
+  tasks::Open(rule_, target_, schema::kResults, new_results);
+  while (!AtEnd(rule_, results)) {
+    ++counts.results;
+    CopyRow(rule_, results, new_results);
+    if (!MoveNext(rule_, results)) break;
+  }
+  tasks::Close(rule_, results);
+  tasks::Close(rule_, new_results);
+}
+
+void OnSiteExport::Abandon() {
+  tasks::SkipRule quiet;
+  tasks::Close(quiet, new_calibrations_);
+  tasks::Close(quiet, calibrations_);
+  tasks::Close(quiet, new_instruments_);
+  tasks::Close(quiet, instruments_);
+  tasks::Close(quiet, main_);
+  tasks::Close(quiet, target_);
+  quiet.Run([&] { ui_.progress.Unload(); });
+}
+
+}  // namespace
+
+std::string SummaryLine(const CustomerCounts& counts) {
+  return counts.customer + " : " + std::to_string(counts.instruments) + " instruments " +
+         std::to_string(counts.calibrations) + " calibrations " + std::to_string(counts.results) +
+         " results " + "\r";
+}
+
+std::string ExportStatusText(const std::string& customer, int64_t instruments) {
+  return "Finding records for " + customer + "  (" + std::to_string(instruments) + ")";
+}
+
+std::string StoppedText(const jet::Error& failure, const std::string& target_path,
+                        bool target_exists) {
+  std::string text = "Error " + std::to_string(failure.number()) + ": " + failure.description() +
+                     "\r\rThe export has stopped.";
+  if (target_exists) {
+    text += " The partly written database " + target_path + " has been left in place.";
+  } else {
+    text += " No database was written.";
+  }
+  return text;
+}
+
+std::string DefaultTargetPath(const std::string& results_folder, const tasks::LocalTime& today) {
+  return results_folder + "\\Quorbase On-Site Export " + tasks::DayMonthYear(today) + ".mdb";
+}
+
+OnSiteOutcome CreateOnSiteDatabase(const OnSiteRequest& request, tasks::TaskUi& ui) {
+  OnSiteOutcome outcome;
+  if (request.customers.empty()) {
+    ui.prompter.Show({kNoCustomerText, Buttons::kOk, Icon::kNone, ""});
+    return outcome;
+  }
+  const tasks::TargetCheck check =
+      tasks::CheckTarget(ui.prompter, request.target_path, request.main_database_path);
+  if (check == tasks::TargetCheck::kRefused) return outcome;
+  if (check == tasks::TargetCheck::kDeclined) {
+    outcome.end = OnSiteEnd::kDeclined;
+    return outcome;
+  }
+  // Replacing an existing file puts the skip rule in force for the rest of the export.
+  tasks::SkipRule rule(false);
+  if (check == tasks::TargetCheck::kReplace) {
+    try {
+      tasks::DeleteTarget(request.target_path);
+    } catch (const jet::Error& error) {
+      ui.prompter.Show({kFileErrorPrefix + error.description(), Buttons::kOk, Icon::kNone, ""});
+      ui.window.SetBusy(false);
+      outcome.end = OnSiteEnd::kDeleteFailed;
+      return outcome;
+    }
+    rule.SetActive(true);
+  }
+
+  OnSiteExport run(request, ui, rule, outcome);
+  try {
+    run.Run();
+    outcome.end = OnSiteEnd::kFinished;
+  } catch (const jet::Error& error) {
+    run.Abandon();
+    outcome.end = OnSiteEnd::kStopped;
+    outcome.failure = error;
+    const bool exists = platform::FileExists(request.target_path);
+    ui.prompter.Show(
+        {StoppedText(error, request.target_path, exists), Buttons::kOk, Icon::kExclamation, ""});
+    ui.window.SetBusy(false);
+  }
+  outcome.failures_skipped = rule.skipped();
+  return outcome;
+}
+
+}  // namespace export_task

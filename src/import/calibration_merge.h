@@ -1,0 +1,18 @@
+// The calibration merge: each on-site calibration is added to the main database when it is
+// new there, replaces the main version when the two differ and the scoring rule favours it,
+// and is otherwise left out. A copied calibration brings its additional data and result
+// lines. Failures end the merge until the first pair of versions is scored; from then on a
+// failing step is skipped (see FailureMode).
+#pragma once
+
+#include "app/progress.h"
+#include "db/dao.h"
+#include "import/import_log.h"
+#include "import/import_state.h"
+
+namespace import_task {
+
+void ScanCalibrations(db::Database& MobileDB, db::Database& homeDB, ImportState& state,
+                      ImportLog& log, app::Progress& progress);
+
+}  // namespace import_task

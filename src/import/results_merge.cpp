@@ -1,0 +1,63 @@
+#include "import/results_merge.h"
+
+#include <string>
+
+#include "db/schema.h"
+#include "db/statements.h"
+#include "import/value_compare.h"
+
+namespace import_task {
+namespace {
+
+// True when some field of the on-site line differs from its namesake in the main line; Null on
+// either side counts as equal.
+bool LineChanged(const db::Recordset& onsite, const db::Recordset& main) {
+  const db::Fields fields = onsite.Fields();
+  const db::Fields main_fields = main.Fields();
+  for (size_t i = 0; i < fields.Count(); ++i) {
+    const db::Field field = fields.Item(i);
+    if (LinesDiffer(field.Value(), main_fields.Item(field.Name()).Value())) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void FindAdditional(db::Database& MobileDB, db::Database& homeDB, const jet::Value& Inst_Id,
+                    const jet::Value& Cal_Ref) {
+  const std::string inst_id = db::ConcatText(Inst_Id);
+  db::Recordset onsite = MobileDB.OpenRecordset(db::ImportAdditionalDataSql(inst_id, Cal_Ref));
+  if (onsite.Eof()) return;
+  db::Recordset main = homeDB.OpenRecordset(db::ImportAdditionalDataTableSql());
+  main.FindFirst(db::ImportAdditionalDataCriteria(inst_id, Cal_Ref));
+  // Only the first on-site row is merged, and a found main row is overwritten unseen.
+  db::CopyFieldsByName(onsite, main, /*edit=*/!main.Eof());
+  main.Close();
+}
+
+void FindResults(db::Database& MobileDB, db::Database& homeDB, const jet::Value& Cert_No,
+                 bool NewCalEntry, ImportState& state) {
+  if (Cert_No.IsNull()) return;
+  const std::string cert_no = db::ConcatText(Cert_No);
+  db::Recordset onsite = MobileDB.OpenRecordset(db::ImportResultsSql(cert_no));
+  db::Recordset main = homeDB.OpenRecordset(db::ImportResultsTableSql());
+  while (!onsite.Eof()) {
+    if (NewCalEntry) {
+      // The calibration was not in the main database: its lines are appended unseen.
+      CountOne(state.NewResultCount);
+      db::CopyFieldsByName(onsite, main);
+    } else {
+      main.FindFirst(db::ImportResultCriteria(cert_no, onsite.Fields(db::schema::kTestNo).Value()));
+      const bool found = !main.Eof();
+      if (!found || LineChanged(onsite, main)) {
+        CountOne(state.NewResultCount);
+        db::CopyFieldsByName(onsite, main, /*edit=*/found);
+      }
+    }
+    onsite.MoveNext();
+  }
+  onsite.Close();
+  main.Close();
+}
+
+}  // namespace import_task

@@ -1,0 +1,97 @@
+#include "import/scoring.h"
+
+#include <string>
+
+#include "db/dao_errors.h"
+#include "db/statements.h"
+#include "import/value_compare.h"
+#include "jet/error.h"
+
+namespace import_task {
+namespace {
+
+// ASCII upper case, as the laboratory's one-letter statuses are written.
+std::string UpperText(const jet::Value& status) {
+  if (status.IsNull()) return "";
+  std::string text = db::ConcatText(status);
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
+bool InRange(const std::string& text, const char* low, const char* high) {
+  return text >= low && text <= high;
+}
+
+// Null counts as "not K or L"; the status is compared as stored, upper case only.
+int CertificatePoints(const Version& version) {
+  if (!Read(version.cert_no).IsNull()) return 1;
+  const jet::Value& status = version.status;
+  if (status.Is<std::string>() &&
+      (status.As<std::string>() == "K" || status.As<std::string>() == "L")) {
+    return 1;
+  }
+  return -3;
+}
+
+}  // namespace
+
+const jet::Value& Read(const FieldRead& field) {
+  if (!field) db::ThrowDao(db::kErrItemNotFound);
+  return *field;
+}
+
+int StatusWeight(const jet::Value& status) {
+  const std::string text = UpperText(status);
+  if (text.empty()) return 0;
+  if (InRange(text, "A", "C") || text == "O" || text == "P") return 0;
+  if (InRange(text, "D", "H")) return 1;
+  if (text == "I" || text == "J") return 2;
+  if (text == "K" || text == "L" || text == "T") return 3;
+  if (text == "N" || text == "M") return 5;
+  return 0;
+}
+
+Scores ScoreVersions(const Version& mobile, const Version& home, tasks::SkipRule& rule,
+                     const std::function<void()>& log_clash) {
+  Scores s;
+  // Dates and times: a value that cannot be read as a date ends these steps.
+  try {
+    if (Read(mobile.cal_date).IsNull()) s.mobile -= 1;
+    if (Read(home.cal_date).IsNull()) s.home -= 1;
+    if (!Read(mobile.cal_date).IsNull() && !Read(home.cal_date).IsNull()) {
+      const double m = AsDate(Read(mobile.cal_date));
+      const double h = AsDate(Read(home.cal_date));
+      if (m > h) s.mobile += 2;
+      if (h > m) s.home += 2;
+    }
+    if (Read(mobile.test_time).IsNull()) s.mobile -= 1;
+    if (Read(home.test_time).IsNull()) s.home -= 1;
+    if (!Read(mobile.test_time).IsNull() && !Read(home.test_time).IsNull()) {
+      const double m = AsDate(Read(mobile.test_time));
+      const double h = AsDate(Read(home.test_time));
+      if (m > h) s.mobile += 1;
+      if (h > m) s.home += 1;
+    }
+  } catch (const jet::Error&) {
+    // The points given so far stay; scoring goes on with the certificates.
+  }
+
+  rule.SetActive(true);
+  rule.Run([&] {
+    if (!Read(mobile.cert_no).IsNull() && !Read(home.cert_no).IsNull() &&
+        Unequal(Read(mobile.cert_no), Read(home.cert_no))) {
+      s.home += 10;
+      s.clash = true;
+      log_clash();
+    }
+  });
+  rule.Run([&] { s.mobile += CertificatePoints(mobile); });
+  rule.Run([&] { s.home += CertificatePoints(home); });
+  rule.Run([&] { s.home += StatusWeight(home.status); });
+  rule.Run([&] { s.mobile += StatusWeight(mobile.status); });
+  return s;
+}
+
+}  // namespace import_task

@@ -1,0 +1,157 @@
+#include "import/update_run.h"
+
+#include <functional>
+
+#include "db/dao.h"
+#include "db/schema.h"
+#include "import/calibration_merge.h"
+#include "import/instrument_merge.h"
+#include "jet/error.h"
+#include "platform/files.h"
+
+namespace import_task {
+namespace {
+
+constexpr char kCr = '\r';
+constexpr int kErrFileNotFound = 53;  // a program that could not be started
+
+using platform::Buttons;
+using platform::Icon;
+
+class Update {
+ public:
+  Update(app::ProgramValues& values, UpdateSurroundings& s, ImportLog& log)
+      : values_(values), s_(s), log_(log) {}
+
+  UpdateResult Run(const std::string& path) {
+    if (path.empty() || !platform::FileExists(path)) {
+      s_.prompter.Show({"File not found " + path, Buttons::kOk, Icon::kNone, ""});
+      return result_;
+    }
+    values_.target_database_path = path;
+    try {
+      main_ = db::DBEngine().Workspaces(0).OpenDatabase(
+          platform::NativePath(values_.main_database_path));
+      onsite_ = db::DBEngine().Workspaces(0).OpenDatabase(platform::NativePath(path));
+    } catch (const jet::Error& e) {
+      s_.prompter.Show({"File Error: " + e.description(), Buttons::kOk, Icon::kNone, ""});
+      Release();
+      return result_;
+    }
+
+    // From here on every failure goes to the error prompt.
+    const std::vector<std::function<void()>> steps = {
+        [&] { onsite_.TableDefs(db::schema::kInstruments); },
+        [&] { log_.StartLog(); },
+        [&] {
+          busy_ = true;
+          s_.window.SetBusy(true);
+        },
+        [&] {
+          progress_shown_ = true;
+          s_.progress.SetCaption(kProgressCaption);
+          s_.progress.Show();
+        },
+        [&] { result_.state.Reset(); },
+        [&] {
+          s_.progress.SetTask(kImportingInstruments);
+          ScanInstruments(onsite_, main_, result_.state);
+        },
+        [&] {
+          s_.progress.SetTask(kImportingCalibrations);
+          ScanCalibrations(onsite_, main_, result_.state, log_, s_.progress);
+        },
+        [&] {
+          main_.Close();
+          onsite_.Close();
+        },
+        [&] {
+          progress_shown_ = false;
+          s_.progress.Unload();
+          busy_ = false;
+          s_.window.SetBusy(false);
+        },
+        [&] { result_.summary = SummaryText(result_.state); },
+        [&] {
+          s_.prompter.Show({result_.summary, Buttons::kOk, Icon::kInformation, kImportTitle});
+        },
+        [&] { log_.LogMessage(result_.summary); },
+        [&] {
+          if (!result_.state.ProblemDetected) return;
+          const platform::Answer answer = s_.prompter.Show(
+              {kProblemQuestion, Buttons::kYesNo, Icon::kExclamation, kImportTitle});
+          if (answer == platform::Answer::kYes && !s_.launcher.EditTextFile(log_.LogFilePath())) {
+            throw jet::Error(kErrFileNotFound, "File not found");
+          }
+        },
+    };
+    for (const auto& step : steps) {
+      if (!RunStep(step)) {
+        StopHere();
+        result_.end = UpdateEnd::kStopped;
+        return result_;
+      }
+    }
+    Release();
+    result_.end = UpdateEnd::kCompleted;
+    return result_;
+  }
+
+ private:
+  // False when the user chose not to go on after a failure.
+  bool RunStep(const std::function<void()>& step) {
+    try {
+      step();
+      return true;
+    } catch (const jet::Error& e) {
+      const std::string text =
+          "Error: " + e.description() + std::string(1, kCr) + "Resume Processing?";
+      return s_.prompter.Show({text, Buttons::kYesNo, Icon::kNone, ""}) == platform::Answer::kYes;
+    }
+  }
+
+  // "No" at the error prompt: the databases are released, and the progress window and the busy
+  // pointer do not outlive the update that showed them.
+  void StopHere() {
+    Release();
+    if (progress_shown_) s_.progress.Unload();
+    if (busy_) s_.window.SetBusy(false);
+  }
+
+  void Release() {
+    for (db::Database* database : {&main_, &onsite_}) {
+      try {
+        if (database->IsOpen()) database->Close();
+      } catch (const jet::Error&) {
+        // Releasing after a failure: the file is let go with the handle whatever Close says.
+      }
+      *database = db::Database();
+    }
+  }
+
+  app::ProgramValues& values_;
+  UpdateSurroundings& s_;
+  ImportLog& log_;
+  db::Database main_;
+  db::Database onsite_;
+  UpdateResult result_;
+  bool busy_ = false;
+  bool progress_shown_ = false;
+};
+
+}  // namespace
+
+UpdateResult RunUpdate(app::ProgramValues& values, const std::string& onsite_path,
+                       UpdateSurroundings& surroundings, ImportLog& log) {
+  return Update(values, surroundings, log).Run(onsite_path);
+}
+
+std::string SummaryText(const ImportState& state) {
+  const std::string cr(1, kCr);
+  return "Update Complete." + cr + std::to_string(state.NewInstrumentCount) +
+         " new instruments copied" + cr + std::to_string(state.NewCalibrationCount) +
+         " new calibrations copied" + cr + std::to_string(state.NewResultCount) +
+         " new results copied";
+}
+
+}  // namespace import_task

@@ -1,0 +1,57 @@
+// "Update Main Database": opens the main and the on-site database, starts the log, runs the
+// instrument and the calibration merge under the progress window, and reports the counts.
+// The import window and the command-line tool run the same steps through RunUpdate.
+#pragma once
+
+#include <string>
+
+#include "app/program_values.h"
+#include "app/progress.h"
+#include "import/import_log.h"
+#include "import/import_state.h"
+#include "platform/launcher.h"
+#include "platform/prompter.h"
+#include "tasks_common/task_ui.h"
+
+namespace import_task {
+
+inline constexpr char kImportTitle[] = "On-site Database Import";
+inline constexpr char kProgressCaption[] = "Import Progress";
+inline constexpr char kImportingInstruments[] = "Importing Instruments";
+inline constexpr char kImportingCalibrations[] = "Importing Calibrations";
+inline constexpr char kProblemQuestion[] =
+    "Problem detected during import. View log file for details?";
+
+// What the update shows and starts.
+struct UpdateSurroundings {
+  platform::Prompter& prompter;
+  platform::Launcher& launcher;
+  app::Progress& progress;
+  // The import window: busy (hourglass) from the start of the merges to their end.
+  tasks::CommandWindow& window;
+};
+
+enum class UpdateEnd {
+  kRefused,    // the path or a database was refused: nothing written, the log untouched
+  kStopped,    // "No" at the error prompt
+  kCompleted,  // the summary was shown: the window returns to the main menu
+};
+
+struct UpdateResult {
+  UpdateEnd end = UpdateEnd::kRefused;
+  ImportState state;
+  std::string summary;  // on completion
+};
+
+// Runs the update of `values.main_database_path` from the on-site file at `onsite_path`.
+// Every failure after both databases are open goes to the prompt "Error: " + description +
+// CR + "Resume Processing?": Yes goes on with the next step (after a failed merge, with the
+// step after that merge), No ends the update at once, closing both databases and the
+// progress window and restoring the pointer, with no summary and nothing more logged.
+UpdateResult RunUpdate(app::ProgramValues& values, const std::string& onsite_path,
+                       UpdateSurroundings& surroundings, ImportLog& log);
+
+// "Update Complete." and the three counts, one a line, separated by single CRs.
+std::string SummaryText(const ImportState& state);
+
+}  // namespace import_task

@@ -1,0 +1,227 @@
+// Index leaf pages searched and grown in place (file format: index page layout, entry mask,
+// prefix compression).
+#include "jet/index_leaf.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "jet/index_reader.h"
+#include "jet/page_file.h"
+
+namespace jet {
+namespace {
+
+// Index page header.
+constexpr size_t kOffsetFreeSpace = 2;  // u16 4096 - end of the last entry
+constexpr size_t kOffsetTdefPage = 4;   // u32 owning table's tdef page
+constexpr size_t kOffsetTail = 20;      // u32 node pages only; 0 on leaves
+constexpr size_t kOffsetPrefix = 24;    // u16 bytes every entry shares with the first entry
+constexpr size_t kOffsetMask = 27;      // entry mask: bit p set = an entry ends at data byte p
+constexpr size_t kMaskSize = 453;
+constexpr size_t kOffsetEntries = 480;  // entry data
+constexpr size_t kEntryArea = kPageSize - kOffsetEntries;
+// Leaf entries end with the row's 3-byte big-endian page and 1-byte row.
+constexpr size_t kRowPointerSize = 4;
+
+// An entry as stored before prefix compression, in two pieces: the page's shared prefix (the
+// first entry's leading bytes) and the entry's own stored bytes.
+struct EntryBytes {
+  const uint8_t* head = nullptr;
+  size_t head_size = 0;
+  const uint8_t* tail = nullptr;
+  size_t tail_size = 0;
+
+  size_t size() const { return head_size + tail_size; }
+  size_t key_size() const { return size() - kRowPointerSize; }
+  uint8_t operator[](size_t j) const { return j < head_size ? head[j] : tail[j - head_size]; }
+  RowLocator row() const {
+    const size_t k = key_size();
+    return {(static_cast<uint32_t>((*this)[k]) << 16) |
+                (static_cast<uint32_t>((*this)[k + 1]) << 8) | (*this)[k + 2],
+            (*this)[k + 3]};
+  }
+};
+
+EntryBytes EntryAt(const uint8_t* page, const LeafLayout& layout, size_t i) {
+  const uint8_t* data = page + kOffsetEntries;
+  EntryBytes e;
+  e.head = data;
+  if (i == 0) {
+    e.head_size = layout.ends[0];
+  } else {
+    e.head_size = layout.prefix;
+    e.tail = data + layout.ends[i - 1];
+    e.tail_size = layout.ends[i] - layout.ends[i - 1];
+  }
+  return e;
+}
+
+int Sign(int c) { return c < 0 ? -1 : (c > 0 ? 1 : 0); }
+
+// CompareKeys of the entry's key against `key`.
+int CompareEntryKey(const EntryBytes& e, ByteSpan key) {
+  const size_t k = e.key_size();
+  const size_t h = std::min(e.head_size, k);
+  size_t n = std::min(h, key.size());
+  if (n != 0) {
+    if (const int c = std::memcmp(e.head, key.data(), n)) return Sign(c);
+  }
+  if (key.size() < h) return 1;  // `key` is a proper prefix of the entry's key
+  n = std::min(k - h, key.size() - h);
+  if (n != 0) {
+    if (const int c = std::memcmp(e.tail, key.data() + h, n)) return Sign(c);
+  }
+  if (k == key.size()) return 0;
+  return k < key.size() ? -1 : 1;
+}
+
+void RowBytes(RowLocator row, uint8_t out[kRowPointerSize]) {
+  out[0] = static_cast<uint8_t>(row.page >> 16);
+  out[1] = static_cast<uint8_t>(row.page >> 8);
+  out[2] = static_cast<uint8_t>(row.page);
+  out[3] = row.row;
+}
+
+// Byte j of the entry (key, row) as stored before prefix compression.
+uint8_t NewEntryByte(ByteSpan key, const uint8_t row[kRowPointerSize], size_t j) {
+  return j < key.size() ? key[j] : row[j - key.size()];
+}
+
+void SetBit(uint8_t* mask, size_t bit) { mask[bit / 8] |= static_cast<uint8_t>(1u << (bit % 8)); }
+void ClearBit(uint8_t* mask, size_t bit) {
+  mask[bit / 8] &= static_cast<uint8_t>(~(1u << (bit % 8)));
+}
+
+}  // namespace
+
+bool ReadLeafLayout(const uint8_t* page, LeafLayout& layout) {
+  layout.ends.clear();
+  if (page[0] != kIndexLeafPage) return false;
+  layout.prefix = U16(page + kOffsetPrefix);
+  if (layout.prefix > kEntryArea) return false;
+  const uint8_t* mask = page + kOffsetMask;
+  for (size_t byte = 0; byte < kMaskSize; byte += 8) {
+    uint64_t word = 0;
+    const size_t width = std::min<size_t>(8, kMaskSize - byte);
+    for (size_t b = 0; b < width; ++b) word |= static_cast<uint64_t>(mask[byte + b]) << (8 * b);
+    while (word != 0) {
+      const size_t end = byte * 8 + static_cast<size_t>(__builtin_ctzll(word));
+      if (end == 0 || end > kEntryArea) return false;
+      layout.ends.push_back(static_cast<uint16_t>(end));
+      word &= word - 1;
+    }
+  }
+  const size_t n = layout.ends.size();
+  if (n == 0) return layout.prefix == 0;
+  if (layout.ends[0] < std::max<size_t>(layout.prefix, kRowPointerSize)) return false;
+  // Our encoder's prefix is everything the entries share (none on a page of one); a page
+  // compressed less is not spliced, or the splice would differ from re-encoding it.
+  if (n == 1) return layout.prefix == 0;
+  const uint8_t* data = page + kOffsetEntries;
+  bool prefix_is_shared_part = layout.ends[0] == layout.prefix;
+  for (size_t i = 1; i < n; ++i) {
+    if (size_t{layout.prefix} + layout.ends[i] - layout.ends[i - 1] < kRowPointerSize) return false;
+    if (data[layout.ends[i - 1]] != data[layout.prefix]) prefix_is_shared_part = true;
+  }
+  if (!prefix_is_shared_part) return false;
+  for (size_t i = 1; i < n; ++i) {
+    const EntryBytes previous = EntryAt(page, layout, i - 1);
+    const EntryBytes current = EntryAt(page, layout, i);
+    // Keys of one page share the prefix's key part; compare the rest through the pieces.
+    uint8_t scratch[kEntryArea];
+    const size_t k = previous.key_size();
+    for (size_t j = 0; j < k; ++j) scratch[j] = previous[j];
+    if (CompareEntryKey(current, ByteSpan(scratch, k)) < 0) return false;
+  }
+  return true;
+}
+
+int LeafCompareKey(const uint8_t* page, const LeafLayout& layout, size_t i, ByteSpan key) {
+  return CompareEntryKey(EntryAt(page, layout, i), key);
+}
+
+int LeafCompare(const uint8_t* page, const LeafLayout& layout, size_t i, ByteSpan key,
+                RowLocator row) {
+  const EntryBytes e = EntryAt(page, layout, i);
+  if (const int c = CompareEntryKey(e, key)) return c;
+  const RowLocator r = e.row();
+  return r == row ? 0 : (r < row ? -1 : 1);
+}
+
+size_t LeafLowerBound(const uint8_t* page, const LeafLayout& layout, ByteSpan key, RowLocator row) {
+  size_t lo = 0, hi = layout.size();
+  while (lo < hi) {
+    const size_t mid = lo + (hi - lo) / 2;
+    if (LeafCompare(page, layout, mid, key, row) < 0) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  return lo;
+}
+
+size_t LeafLowerBoundKey(const uint8_t* page, const LeafLayout& layout, ByteSpan key) {
+  size_t lo = 0, hi = layout.size();
+  while (lo < hi) {
+    const size_t mid = lo + (hi - lo) / 2;
+    if (LeafCompareKey(page, layout, mid, key) < 0) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  return lo;
+}
+
+bool CanInsertInLeaf(const uint8_t* page, const LeafLayout& layout, size_t pos, ByteSpan key,
+                     RowLocator row) {
+  const size_t n = layout.size();
+  if (pos == 0 || pos > n) return false;  // a new first entry is stored whole: re-encode
+  const size_t size = key.size() + kRowPointerSize;
+  const size_t prefix = layout.prefix;
+  if (size <= prefix || layout.data_size() + (size - prefix) > kEntryArea) return false;
+  uint8_t row_bytes[kRowPointerSize];
+  RowBytes(row, row_bytes);
+  const uint8_t* first = page + kOffsetEntries;
+  if (n == 1) return NewEntryByte(key, row_bytes, 0) != first[0];  // the prefix stays none
+  // The shared prefix stays exactly when the new entry starts with it.
+  for (size_t j = 0; j < prefix; ++j) {
+    if (NewEntryByte(key, row_bytes, j) != first[j]) return false;
+  }
+  return true;
+}
+
+void InsertInLeaf(uint8_t* page, LeafLayout& layout, size_t pos, ByteSpan key, RowLocator row,
+                  uint32_t tdef_page) {
+  uint8_t row_bytes[kRowPointerSize];
+  RowBytes(row, row_bytes);
+  const size_t n = layout.size();
+  const size_t prefix = layout.prefix;
+  const size_t size = key.size() + kRowPointerSize;
+  const size_t stored = size - prefix;
+  const size_t old_end = layout.data_size();
+  const size_t at = layout.ends[pos - 1];
+  uint8_t* data = page + kOffsetEntries;
+  std::memmove(data + at + stored, data + at, old_end - at);
+  for (size_t j = prefix; j < size; ++j) data[at + j - prefix] = NewEntryByte(key, row_bytes, j);
+  // The encoder leaves nothing after the last entry.
+  std::memset(data + old_end + stored, 0, kEntryArea - old_end - stored);
+
+  uint8_t* mask = page + kOffsetMask;
+  for (size_t i = pos; i < n; ++i) ClearBit(mask, layout.ends[i]);
+  for (size_t i = pos; i < n; ++i) {
+    layout.ends[i] = static_cast<uint16_t>(layout.ends[i] + stored);
+    SetBit(mask, layout.ends[i]);
+  }
+  layout.ends.insert(layout.ends.begin() + static_cast<ptrdiff_t>(pos),
+                     static_cast<uint16_t>(at + stored));
+  SetBit(mask, at + stored);
+
+  page[1] = 0x01;
+  PutU16(page + kOffsetFreeSpace, static_cast<uint16_t>(kEntryArea - old_end - stored));
+  PutU32(page + kOffsetTdefPage, tdef_page);
+  PutU32(page + kOffsetTail, 0);
+}
+
+}  // namespace jet

@@ -1,0 +1,202 @@
+#include "rebuild/rebuild_database.h"
+
+#include "db/dao.h"
+#include "db/schema.h"
+#include "db/statements.h"
+#include "platform/files.h"
+#include "tasks_common/date_text.h"
+#include "tasks_common/rule_steps.h"
+#include "tasks_common/skip_rule.h"
+#include "tasks_common/target_checks.h"
+
+namespace rebuild {
+namespace {
+
+namespace schema = db::schema;
+using tasks::AtEnd;
+using tasks::CopyRow;
+using tasks::MoveNext;
+
+// A Null customer or instrument id shows as the empty text in the log.
+std::string TextOrEmpty(const db::Recordset& rs, std::string_view field) {
+  const jet::Value value = rs.Fields(field).Value();
+  return value.IsNull() ? std::string() : db::ConcatText(value);
+}
+
+class Rebuild {
+ public:
+  Rebuild(const RebuildRequest& request, tasks::TaskUi& ui, SeenList& seen)
+      : request_(request),
+        ui_(ui),
+        seen_(seen),
+        rule_(true, &ui.prompter),
+        log_(request.log_path) {}
+
+  RebuildOutcome Run();
+
+ private:
+  void CopyInstrument();
+  void CopyCalibrations(const std::string& inst_id);
+  void CopyCalibration();
+
+  const RebuildRequest& request_;
+  tasks::TaskUi& ui_;
+  SeenList& seen_;
+  tasks::SkipRule rule_;
+  ExportLog log_;
+
+  db::Database main_;
+  db::Database target_;
+  db::Recordset instruments_;
+  db::Recordset new_instruments_;
+  db::Recordset calibrations_;
+  db::Recordset new_calibrations_;
+  // A calibration's additional-data query and table stay open until the next calibration's
+  // replace them, and close with their databases.
+  db::Recordset additional_;
+  db::Recordset new_additional_;
+  int64_t count_ = 0;
+};
+
+RebuildOutcome Rebuild::Run() {
+  RebuildOutcome outcome;
+  const tasks::TargetCheck check =
+      tasks::CheckTarget(ui_.prompter, request_.target_path, request_.main_database_path);
+  if (check == tasks::TargetCheck::kRefused) return outcome;
+  if (check == tasks::TargetCheck::kDeclined) {
+    outcome.end = RebuildEnd::kDeclined;
+    return outcome;
+  }
+  if (check == tasks::TargetCheck::kReplace) {
+    rule_.Run([&] { tasks::DeleteTarget(request_.target_path); });
+  }
+
+  rule_.Run([&] { ui_.window.SetBusy(true); });
+  rule_.Run([&] {
+    main_ = db::DBEngine().OpenDatabase(platform::NativePath(request_.main_database_path));
+  });
+  rule_.Run([&] { tasks::CopyTemplate(request_.results_folder, request_.target_path); });
+  rule_.Run(
+      [&] { target_ = db::DBEngine().OpenDatabase(platform::NativePath(request_.target_path)); });
+  rule_.Run([&] { ui_.progress.SetCaption(kProgressCaption); });
+  rule_.Run([&] { ui_.progress.SetTask(kProgressTask); });
+  rule_.Run([&] { ui_.progress.Show(); });
+  rule_.Run([&] { ui_.progress.LetEventsRun(); });
+  tasks::Open(rule_, target_, schema::kInstruments, new_instruments_);
+  rule_.Run([&] {
+    log_.Start(request_.log_time.empty() ? tasks::GeneralDateTime(tasks::LocalNow())
+                                         : request_.log_time);
+  });
+  count_ = 0;
+  tasks::OpenCounted(rule_, main_, db::RebuildInstrumentsSql(), instruments_);
+
+  while (!AtEnd(rule_, instruments_)) {
+    CopyInstrument();
+    if (!MoveNext(rule_, instruments_)) break;
+  }
+
+  tasks::Close(rule_, new_instruments_);
+  tasks::Close(rule_, instruments_);
+  tasks::Close(rule_, main_);
+  tasks::Close(rule_, target_);
+  rule_.Run([&] { ui_.progress.Unload(); });
+  rule_.Run([&] {
+    ui_.prompter.Show({std::to_string(count_) + kDoneSuffix, platform::Buttons::kOk,
+                       platform::Icon::kInformation, kDoneTitle});
+  });
+  rule_.Run([&] { ui_.window.SetBusy(false); });
+
+  outcome.end = RebuildEnd::kFinished;
+  outcome.instruments = count_;
+  outcome.failures_skipped = rule_.skipped();
+  return outcome;
+}
+
+void Rebuild::CopyInstrument() {
+  ++count_;
+  rule_.Run([&] { ui_.progress.SetStatus(RebuildStatusText(count_)); });
+  rule_.Run([&] { ui_.progress.SetBar(instruments_.PercentPosition()); });
+  rule_.Run([&] { ui_.progress.LetEventsRun(); });
+  CopyRow(rule_, instruments_, new_instruments_);
+  rule_.Run([&] {
+    log_.InstrumentStart(TextOrEmpty(instruments_, schema::kCustName),
+                         TextOrEmpty(instruments_, schema::kInstId));
+  });
+
+  // An instrument id that cannot be read leaves its calibrations query unopened; the walk
+  // below then ends at once.
+  std::string inst_id;
+  bool have_id = rule_.Run([&] { inst_id = tasks::FieldText(instruments_, schema::kInstId); });
+  calibrations_ = db::Recordset();
+  if (have_id) tasks::Open(rule_, main_, db::RebuildCalibrationsSql(inst_id), calibrations_);
+  tasks::Open(rule_, target_, schema::kCalibrations, new_calibrations_);
+  rule_.Run([&] { seen_.ClearSeenList(); });
+
+  while (!AtEnd(rule_, calibrations_)) {
+    CopyCalibration();
+    const bool moved = MoveNext(rule_, calibrations_);
+    rule_.Run([&] { log_.Calibration(); });
+    if (!moved) break;
+  }
+
+  tasks::Close(rule_, new_calibrations_);
+  tasks::Close(rule_, calibrations_);
+  rule_.Run([&] { log_.InstrumentEnd(); });
+}
+
+void Rebuild::CopyCalibration() {
+  // A calibration whose certificate cannot be read is treated as one without a certificate:
+  // copied, with no results query.
+  bool has_certificate = false;
+  std::string cert_no;
+  rule_.Run([&] {
+    if (tasks::HasText(calibrations_, schema::kCertNo)) {
+      cert_no = tasks::FieldText(calibrations_, schema::kCertNo);
+      has_certificate = true;
+    }
+  });
+  bool repeats = false;
+  if (has_certificate) rule_.Run([&] { repeats = seen_.AddIfAbsent(cert_no); });
+  if (repeats) return;
+
+  CopyRow(rule_, calibrations_, new_calibrations_);
+
+  if (has_certificate) {
+    db::Recordset results;
+    db::Recordset new_results;
+    tasks::Open(rule_, main_, db::RebuildResultsSql(cert_no), results);
+    tasks::Open(rule_, target_, schema::kResults, new_results);
+    while (!AtEnd(rule_, results)) {
+      CopyRow(rule_, results, new_results);
+      if (!MoveNext(rule_, results)) break;
+    }
+    tasks::Close(rule_, results);
+    tasks::Close(rule_, new_results);
+  }
+
+  std::string statement;
+  additional_ = db::Recordset();
+  if (rule_.Run([&] {
+        statement = db::RebuildAdditionalDataSql(tasks::FieldText(calibrations_, schema::kInstId),
+                                                 calibrations_.Fields(schema::kCalRef).Value());
+      })) {
+    tasks::Open(rule_, main_, statement, additional_);
+  }
+  tasks::Open(rule_, target_, schema::kAdditionalData, new_additional_);
+  if (!AtEnd(rule_, additional_)) {
+    CopyRow(rule_, additional_, new_additional_);
+    rule_.Run([&] { log_.AdditionalData(); });
+  }
+}
+
+}  // namespace
+
+std::string RebuildStatusText(int64_t instruments) {
+  return "Finding records (" + std::to_string(instruments) + ")";
+}
+
+RebuildOutcome RebuildDatabase(const RebuildRequest& request, tasks::TaskUi& ui, SeenList& seen) {
+  return Rebuild(request, ui, seen).Run();
+}
+
+}  // namespace rebuild

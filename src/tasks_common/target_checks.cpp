@@ -1,0 +1,55 @@
+#include "tasks_common/target_checks.h"
+
+#include "jet/error.h"
+#include "platform/files.h"
+#include "tasks_common/same_file.h"
+
+namespace tasks {
+
+TargetCheck CheckTarget(platform::Prompter& prompter, std::string_view target,
+                        std::string_view main_database) {
+  using platform::Buttons;
+  using platform::Icon;
+  if (target.empty()) {
+    prompter.Show({kAskFileNameText, Buttons::kOk, Icon::kExclamation, ""});
+    return TargetCheck::kRefused;
+  }
+  if (NamesSameFile(target, main_database)) {
+    prompter.Show({kMainDatabaseText, Buttons::kOk, Icon::kExclamation, ""});
+    return TargetCheck::kRefused;
+  }
+  if (!platform::FileExists(target)) return TargetCheck::kNew;
+  const platform::Answer answer =
+      prompter.Show({std::string(target) + kOverwriteSuffix, Buttons::kYesNo, Icon::kExclamation,
+                     kOverwriteTitle});
+  return answer == platform::Answer::kYes ? TargetCheck::kReplace : TargetCheck::kDeclined;
+}
+
+namespace {
+
+constexpr int kErrFileNotFound = 53;
+constexpr int kErrPathFileAccess = 75;
+
+[[noreturn]] void ThrowFileError(std::string_view path, const std::string& description) {
+  if (!platform::FileExists(path)) throw jet::Error(kErrFileNotFound, "File not found");
+  throw jet::Error(kErrPathFileAccess, description);
+}
+
+}  // namespace
+
+void DeleteTarget(std::string_view target) {
+  const std::string failure = platform::RemoveFile(target);
+  if (!failure.empty()) ThrowFileError(target, failure);
+}
+
+void CopyTemplate(std::string_view results_folder, std::string_view target) {
+  const std::string from = TemplatePath(results_folder);
+  const std::string failure = platform::CopyFileOver(from, target);
+  if (!failure.empty()) ThrowFileError(from, failure);
+}
+
+std::string TemplatePath(std::string_view results_folder) {
+  return std::string(results_folder) + kTemplateName;
+}
+
+}  // namespace tasks

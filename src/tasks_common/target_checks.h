@@ -1,0 +1,39 @@
+// The checks a command makes on the file it is about to create, before any file is touched:
+// a path is given, it is not the main database in any spelling, and an existing file is only
+// replaced when the user says so.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/prompter.h"
+
+namespace tasks {
+
+inline constexpr char kTemplateName[] = "\\Empty_Quorbase.mdb";
+inline constexpr char kAskFileNameText[] = "Please select a file name";
+inline constexpr char kMainDatabaseText[] = "Don't overwrite the main database";
+inline constexpr char kOverwriteSuffix[] = " already exists. Overwrite?";
+inline constexpr char kOverwriteTitle[] = "Create Mobile Database";
+
+enum class TargetCheck {
+  kRefused,   // empty path or the main database: refused with its message
+  kDeclined,  // the file exists and the user answered No
+  kNew,       // no file at the path
+  kReplace,   // the file exists and the user answered Yes: delete it next
+};
+
+// Runs the checks in order, showing their messages and the overwrite question.
+TargetCheck CheckTarget(platform::Prompter& prompter, std::string_view target,
+                        std::string_view main_database);
+
+// The empty template beside the main database.
+std::string TemplatePath(std::string_view results_folder);
+
+// The file steps of a command, failing as the engine's steps do (jet::Error) so that one
+// failure rule covers them: 53 "File not found" when the file is missing, else 75 with the
+// system's description of the failure.
+void DeleteTarget(std::string_view target);
+void CopyTemplate(std::string_view results_folder, std::string_view target);
+
+}  // namespace tasks

@@ -1,0 +1,106 @@
+// The failure rule of the long commands and the walks and copies run under it.
+#include "tasks_common/skip_rule.h"
+
+#include <gtest/gtest.h>
+
+#include "tasks_common/lab_files.h"
+#include "tasks_common/rule_steps.h"
+#include "tasks_common/task_test_ui.h"
+
+namespace tasks {
+namespace {
+
+using platform::Answer;
+
+TEST(SkipRuleTest, SkipsFailuresWhileActiveAndPassesThemOnOtherwise) {
+  SkipRule rule;
+  int after = 0;
+  EXPECT_FALSE(rule.Run([] { throw jet::Error(3022, "duplicate"); }));
+  EXPECT_TRUE(rule.Run([&] { ++after; }));
+  EXPECT_EQ(after, 1);
+  EXPECT_EQ(rule.skipped(), 1u);
+
+  rule.SetActive(false);
+  try {
+    rule.Run([] { throw jet::Error(3078, "no table"); });
+    FAIL() << "an inactive rule must let the failure through";
+  } catch (const jet::Error& error) {
+    EXPECT_EQ(error.number(), 3078);
+  }
+}
+
+TEST(SkipRuleTest, LockedTableAsksRetryOrCancel) {
+  testing::TestUi ui;
+  SkipRule rule(true, &ui.prompter);
+  int attempts = 0;
+  auto locked_twice = [&] {
+    if (++attempts <= 2) throw jet::Error(kErrTableLocked, "Table 'Results' is exclusively locked");
+  };
+  ui.prompter.answers = {Answer::kRetry, Answer::kRetry};
+  EXPECT_TRUE(rule.Run(locked_twice));
+  EXPECT_EQ(attempts, 3);
+  ASSERT_EQ(ui.prompter.messages.size(), 2u);
+  const platform::Message& box = ui.prompter.messages[0];
+  EXPECT_EQ(box.text, "Table 'Results' is exclusively locked");
+  EXPECT_EQ(box.buttons, platform::Buttons::kRetryCancel);
+  EXPECT_EQ(box.icon, platform::Icon::kNone);
+  EXPECT_EQ(box.title, "");
+
+  attempts = 0;
+  ui.prompter.answers = {Answer::kCancel};
+  EXPECT_FALSE(rule.Run(locked_twice));
+  EXPECT_EQ(attempts, 1);
+  EXPECT_EQ(rule.skipped(), 1u);
+
+  // Other errors are never asked about.
+  EXPECT_FALSE(rule.Run([] { throw jet::Error(3022, "duplicate"); }));
+  EXPECT_EQ(ui.prompter.messages.size(), 3u);
+
+  // Without a prompter (the on-site export), 3261 is skipped like any other failure.
+  SkipRule quiet;
+  EXPECT_FALSE(quiet.Run([] { throw jet::Error(kErrTableLocked, "locked"); }));
+}
+
+TEST(RuleStepsTest, WalkOfARecordsetThatNeverOpenedEnds) {
+  SkipRule rule;
+  db::Recordset never_opened;
+  EXPECT_TRUE(AtEnd(rule, never_opened));
+  EXPECT_FALSE(MoveNext(rule, never_opened));
+
+  db::Database no_database;
+  db::Recordset rs;
+  Open(rule, no_database, "SELECT * from Instruments", rs);
+  EXPECT_FALSE(rs.IsOpen());
+  EXPECT_TRUE(AtEnd(rule, rs));
+}
+
+TEST(RuleStepsTest, CopyRowUnderTheRuleLeavesOutMissingFieldsAndSkipsRefusedRows) {
+  const testing::Lab lab = testing::MakeLab("copy_row", {.template_has_model = false});
+  testing::LabWriter(lab.main_path).Instrument("I1", "Lab A", "Caliper").Instrument("I2", "Lab B");
+  db::Database main = db::DBEngine().OpenDatabase(lab.main_path);
+  db::Database target = db::DBEngine().OpenDatabase(lab.template_path);
+  db::Recordset source = main.OpenRecordset("Instruments");
+  db::Recordset to = target.OpenRecordset("Instruments");
+
+  // Inactive: the copy rule itself, which refuses a row with a field the target lacks.
+  SkipRule stop(false);
+  EXPECT_THROW(CopyRow(stop, source, to), jet::Error);
+
+  SkipRule rule;
+  CopyRow(rule, source, to);  // Model left out, row written
+  EXPECT_EQ(rule.skipped(), 1u);
+  CopyRow(rule, source, to);  // duplicate key: not written
+  source.MoveNext();
+  CopyRow(rule, source, to);  // the refused row's buffer does not leak into this one
+  to.Close();
+  source.Close();
+  main.Close();
+  target.Close();
+
+  EXPECT_EQ(testing::Rows(lab.template_path, "Instruments", {"Inst_Id", "Cust_Name"}),
+            (std::vector<std::string>{"I1|Lab A", "I2|Lab B"}));
+  EXPECT_EQ(testing::Problems(lab.template_path), "");
+}
+
+}  // namespace
+}  // namespace tasks
