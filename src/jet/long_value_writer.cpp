@@ -37,8 +37,7 @@ class RowPlacer {
  public:
   RowPlacer(PageFile& file, PageAllocator& allocator, const LongValueMaps& maps)
       : file_(file), allocator_(allocator), maps_(maps) {
-    const std::vector<uint32_t> pages = UsageMap::Read(file_, maps_.owned).SetPages();
-    if (!pages.empty()) current_ = pages.back();
+    current_ = UsageMap::Read(file_, maps_.owned).LastSetPage();
   }
 
   RowPointer Place(ByteSpan row) {

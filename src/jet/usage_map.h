@@ -26,7 +26,7 @@ class UsageMap {
   RowPointer location() const { return location_; }
   // Inline maps: the page of bit 0, and the pages the bitmap spans.
   uint32_t start_page() const { return start_page_; }
-  uint32_t span() const { return static_cast<uint32_t>(bits_.size()); }
+  uint32_t span() const { return static_cast<uint32_t>(bitmap_.size() * 8); }
   // Reference maps: the bitmap page behind each slot (0 where none).
   const std::vector<uint32_t>& map_pages() const { return map_pages_; }
 
@@ -35,12 +35,16 @@ class UsageMap {
   bool Test(uint32_t page) const;
   // The pages whose bit is set, ascending, limited to pages inside the file.
   std::vector<uint32_t> SetPages() const;
+  // The highest page inside the file whose bit is set, or 0 when there is none.
+  uint32_t LastSetPage() const;
 
  private:
   uint8_t kind_ = kUsageMapInline;
   RowPointer location_;
   uint32_t start_page_ = 0;
-  std::vector<bool> bits_;  // bit i is page start_page_ + i
+  // Bit i (LSB first) is page start_page_ + i. Kept as bytes: maps are read on every new
+  // page, and whole bytes of clear bits are skipped in one step.
+  Bytes bitmap_;
   std::vector<uint32_t> map_pages_;
   uint32_t file_pages_ = 0;
 };
