@@ -5,10 +5,12 @@
 #include "db/dao_database_impl.h"
 #include "db/dao_errors.h"
 #include "db/dao_file.h"
+#include "jet/native_path.h"
 
 namespace db {
 
-Database Workspace::OpenDatabase(const std::string& path) {
+Database Workspace::OpenDatabase(const std::string& given_path) {
+  const std::string path = jet::NativePath(given_path);
   std::erase_if(files_, [](const auto& f) { return f.expired(); });
   std::shared_ptr<OpenFile> file;
   for (const auto& weak : files_) {
@@ -24,7 +26,7 @@ Database Workspace::OpenDatabase(const std::string& path) {
     file = std::make_shared<OpenFile>(path);
     files_.push_back(file);
   }
-  return Database(std::make_shared<DatabaseImpl>(std::move(file), path));
+  return Database(std::make_shared<DatabaseImpl>(std::move(file), given_path));
 }
 
 Workspace& Engine::Workspaces(int index) {

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "jet/native_path.h"
+
 #ifdef _WIN32
 #define NOMINMAX
 #define WIN32_LEAN_AND_MEAN
@@ -26,15 +28,7 @@ std::string FromFsPath(const std::filesystem::path& path) {
 
 }  // namespace
 
-std::string NativePath(std::string_view path) {
-  std::string out(path);
-#ifndef _WIN32
-  for (char& c : out) {
-    if (c == '\\') c = '/';
-  }
-#endif
-  return out;
-}
+std::string NativePath(std::string_view path) { return jet::NativePath(path); }
 
 bool FileExists(std::string_view path) {
   if (path.empty()) return false;
