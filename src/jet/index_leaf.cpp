@@ -127,7 +127,14 @@ bool ReadLeafLayout(const uint8_t* page, LeafLayout& layout) {
   for (size_t i = 1; i < n; ++i) {
     const EntryBytes previous = EntryAt(page, layout, i - 1);
     const EntryBytes current = EntryAt(page, layout, i);
-    // Keys of one page share the prefix's key part; compare the rest through the pieces.
+    const size_t prefix = layout.prefix;
+    if (i >= 2 && previous.key_size() >= prefix && current.key_size() >= prefix) {
+      // Both keys start with the whole shared prefix: their stored parts decide.
+      const size_t kp = previous.key_size() - prefix, kc = current.key_size() - prefix;
+      const int c = std::memcmp(current.tail, previous.tail, std::min(kp, kc));
+      if (c < 0 || (c == 0 && kc < kp)) return false;
+      continue;
+    }
     uint8_t scratch[kEntryArea];
     const size_t k = previous.key_size();
     for (size_t j = 0; j < k; ++j) scratch[j] = previous[j];
@@ -148,11 +155,56 @@ int LeafCompare(const uint8_t* page, const LeafLayout& layout, size_t i, ByteSpa
   return r == row ? 0 : (r < row ? -1 : 1);
 }
 
+namespace {
+
+// A binary search's comparisons against one key. Every entry after the first starts with the
+// page's shared prefix; where the prefix lies within the entry's key, its part of the
+// comparison is the same for all of them, so it is made once.
+class LeafSearch {
+ public:
+  LeafSearch(const uint8_t* page, const LeafLayout& layout, ByteSpan key)
+      : page_(page), layout_(layout), key_(key) {
+    const size_t n = std::min<size_t>(layout.prefix, key.size());
+    head_ = n == 0 ? 0 : Sign(std::memcmp(page + kOffsetEntries, key.data(), n));
+  }
+
+  int CompareKey(size_t i) const {
+    const EntryBytes e = EntryAt(page_, layout_, i);
+    if (i == 0 || e.key_size() < e.head_size) return CompareEntryKey(e, key_);
+    if (head_ != 0) return head_;
+    const size_t prefix = e.head_size;
+    if (key_.size() < prefix) return 1;  // `key` is a proper prefix of the entry's key
+    const size_t k = e.key_size() - prefix;
+    const size_t rest = key_.size() - prefix;
+    const size_t n = std::min(k, rest);
+    if (n != 0) {
+      if (const int c = std::memcmp(e.tail, key_.data() + prefix, n)) return Sign(c);
+    }
+    if (k == rest) return 0;
+    return k < rest ? -1 : 1;
+  }
+
+  int Compare(size_t i, RowLocator row) const {
+    if (const int c = CompareKey(i)) return c;
+    const RowLocator r = EntryAt(page_, layout_, i).row();
+    return r == row ? 0 : (r < row ? -1 : 1);
+  }
+
+ private:
+  const uint8_t* page_;
+  const LeafLayout& layout_;
+  ByteSpan key_;
+  int head_ = 0;
+};
+
+}  // namespace
+
 size_t LeafLowerBound(const uint8_t* page, const LeafLayout& layout, ByteSpan key, RowLocator row) {
+  const LeafSearch search(page, layout, key);
   size_t lo = 0, hi = layout.size();
   while (lo < hi) {
     const size_t mid = lo + (hi - lo) / 2;
-    if (LeafCompare(page, layout, mid, key, row) < 0) {
+    if (search.Compare(mid, row) < 0) {
       lo = mid + 1;
     } else {
       hi = mid;
@@ -162,10 +214,11 @@ size_t LeafLowerBound(const uint8_t* page, const LeafLayout& layout, ByteSpan ke
 }
 
 size_t LeafLowerBoundKey(const uint8_t* page, const LeafLayout& layout, ByteSpan key) {
+  const LeafSearch search(page, layout, key);
   size_t lo = 0, hi = layout.size();
   while (lo < hi) {
     const size_t mid = lo + (hi - lo) / 2;
-    if (LeafCompareKey(page, layout, mid, key) < 0) {
+    if (search.CompareKey(mid) < 0) {
       lo = mid + 1;
     } else {
       hi = mid;

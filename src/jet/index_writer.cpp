@@ -6,6 +6,7 @@
 #include <array>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -337,13 +338,19 @@ void IndexWriter::Write(IndexPage& page) {
 
 bool IndexWriter::ContainsKey(ByteSpan key) {
   TrimCaches();
+  probe_.valid = false;
+  path_pages_.clear();
+  path_positions_.clear();
   uint32_t number = root_;
   for (size_t depth = 0; depth < kMaxDepth; ++depth) {
     const uint8_t* raw = file_.Page(number);
+    path_pages_.push_back(number);
     if (raw[0] == kIndexLeafPage) {
       if (const LeafLayout* layout = Layout(number, raw)) {
         const size_t lo = LeafLowerBoundKey(raw, *layout, key);
-        return lo < layout->size() && LeafCompareKey(raw, *layout, lo, key) == 0;
+        const bool found = lo < layout->size() && LeafCompareKey(raw, *layout, lo, key) == 0;
+        if (!found) RememberProbe(key, lo);
+        return found;
       }
     }
     const IndexPage& page = Cached(number);
@@ -359,6 +366,7 @@ bool IndexWriter::ContainsKey(ByteSpan key) {
       }
     }
     if (page.leaf) return lo < page.entries.size() && CompareKeys(page.Key(lo), key) == 0;
+    path_positions_.push_back(lo);
     if (lo < page.entries.size()) {
       number = page.entries[lo].child;
     } else if (page.tail != 0) {
@@ -368,6 +376,22 @@ bool IndexWriter::ContainsKey(ByteSpan key) {
     }
   }
   ThrowCorrupt(root_, "index tree deeper than " + std::to_string(kMaxDepth) + " levels");
+}
+
+void IndexWriter::RememberProbe(ByteSpan key, size_t position) {
+  probe_.key.assign(key.begin(), key.end());
+  probe_.position = position;
+  probe_.versions.clear();
+  for (uint32_t page : path_pages_) probe_.versions.push_back(file_.PageVersion(page));
+  probe_.valid = true;
+}
+
+bool IndexWriter::ProbeHolds(ByteSpan key) const {
+  if (!probe_.valid || CompareKeys(probe_.key, key) != 0) return false;
+  for (size_t i = 0; i < path_pages_.size(); ++i) {
+    if (file_.PageVersion(path_pages_[i]) != probe_.versions[i]) return false;
+  }
+  return true;
 }
 
 uint32_t IndexWriter::Descend(ByteSpan key, RowLocator row) {
@@ -405,8 +429,18 @@ void IndexWriter::Insert(ByteSpan key, RowLocator row) {
                 "An index key of " + std::to_string(key.size()) + " bytes is too long.");
   }
   TrimCaches();
-  const uint32_t leaf_number = Descend(key, row);
-  if (TryInsertInPlace(leaf_number, key, row)) return;
+  // A key that ContainsKey just found absent goes where that search ended, whatever its row:
+  // no entry on the way down compares equal to it.
+  std::optional<size_t> known_position;
+  uint32_t leaf_number = 0;
+  if (ProbeHolds(key)) {
+    leaf_number = path_pages_.back();
+    known_position = probe_.position;
+  } else {
+    leaf_number = Descend(key, row);
+  }
+  probe_.valid = false;
+  if (TryInsertInPlace(leaf_number, key, row, known_position)) return;
   IndexPage leaf = Load(leaf_number);
   const size_t pos = LowerBound(leaf, key, row);
   if (pos < leaf.entries.size() && CompareEntry(leaf, pos, key, row) == 0) {
@@ -419,11 +453,12 @@ void IndexWriter::Insert(ByteSpan key, RowLocator row) {
   Store(path_pages_.size() - 1, leaf, is_last ? &last : nullptr, pos);
 }
 
-bool IndexWriter::TryInsertInPlace(uint32_t leaf, ByteSpan key, RowLocator row) {
+bool IndexWriter::TryInsertInPlace(uint32_t leaf, ByteSpan key, RowLocator row,
+                                   std::optional<size_t> known_position) {
   const uint8_t* raw = file_.Page(leaf);
   LeafLayout* layout = Layout(leaf, raw);
   if (layout == nullptr) return false;
-  const size_t pos = LeafLowerBound(raw, *layout, key, row);
+  const size_t pos = known_position ? *known_position : LeafLowerBound(raw, *layout, key, row);
   if (pos < layout->size() && LeafCompare(raw, *layout, pos, key, row) == 0) {
     ThrowCorrupt(leaf, "index already holds an entry for row " + std::to_string(row.page) + ":" +
                            std::to_string(row.row));
@@ -439,6 +474,7 @@ bool IndexWriter::TryInsertInPlace(uint32_t leaf, ByteSpan key, RowLocator row) 
 
 void IndexWriter::Remove(ByteSpan key, RowLocator row) {
   TrimCaches();
+  probe_.valid = false;
   IndexPage leaf = Load(Descend(key, row));
   const size_t pos = LowerBound(leaf, key, row);
   if (pos >= leaf.entries.size() || CompareEntry(leaf, pos, key, row) != 0) {

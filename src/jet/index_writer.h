@@ -23,6 +23,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -97,7 +98,14 @@ class IndexWriter {
   uint32_t Descend(ByteSpan key, RowLocator row);
   // Inserts into the leaf in place when that gives the bytes re-encoding it would; false when
   // the leaf must be decoded, changed and re-encoded instead.
-  bool TryInsertInPlace(uint32_t leaf, ByteSpan key, RowLocator row);
+  // `known_position`, when given, is where the entry goes in the leaf.
+  bool TryInsertInPlace(uint32_t leaf, ByteSpan key, RowLocator row,
+                        std::optional<size_t> known_position);
+  // The last ContainsKey that found its key absent: the way it took (path_pages_ and
+  // path_positions_ as Descend records them) and the leaf position, reused by an Insert of the
+  // same key while no page on the way has changed.
+  void RememberProbe(ByteSpan key, size_t position);
+  bool ProbeHolds(ByteSpan key) const;
   // Stores the page found at `level` of the recorded way, splitting it when it overflows, and
   // carries a change of its subtree's last entry (`last`, when set) up to the parents.
   // `changed` is the entry position where the page grew, which steers the split.
@@ -128,6 +136,12 @@ class IndexWriter {
   std::vector<size_t> path_positions_;
   std::unordered_map<uint32_t, std::unique_ptr<CachedPage>> cache_;
   std::unordered_map<uint32_t, CachedLayout> layouts_;
+  struct Probe {
+    bool valid = false;
+    Bytes key;
+    size_t position = 0;
+    std::vector<uint32_t> versions;  // of path_pages_ when it was made
+  } probe_;
 };
 
 }  // namespace jet

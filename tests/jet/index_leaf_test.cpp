@@ -159,6 +159,9 @@ TEST(IndexLeafTest, PagesNotInOurEncodersFormGoThroughDecoding) {
   Bytes unordered = ours;
   std::swap(unordered[480 + 3], unordered[480 + 4 + 4]);  // first two keys' last bytes swapped
   EXPECT_FALSE(ReadLeafLayout(unordered.data(), layout));
+  unordered = ours;
+  std::swap(unordered[480 + 8], unordered[480 + 13]);  // second and third keys swapped
+  EXPECT_FALSE(ReadLeafLayout(unordered.data(), layout));
 }
 
 TEST(IndexLeafTest, AccessMadeLeavesAreSearchedAsDecodedOrLeftToDecoding) {

@@ -593,5 +593,55 @@ TEST_F(IndexWriterTest, LooksUpKeysAndRefusesMissingOrRepeatedEntries) {
   EXPECT_TRUE(writer_->ContainsKey(longer));
 }
 
+// An insert right after ContainsKey found its key absent reuses that search's way down; the
+// tree must come out exactly as when the insert searches for itself.
+TEST_F(IndexWriterTest, InsertsAfterALookupWriteWhatPlainInsertsWrite) {
+  REQUIRE_ACCESS_MADE_FIXTURES();
+  Open("indexTestV2000.mdb", "Table1", 0);
+  auto plain_db = OpenCopy("indexTestV2000.mdb");
+  const TableDef& plain_def = plain_db->OpenTable("Table1").def();
+  PageAllocator plain_allocator(plain_db->file());
+  IndexWriter plain(plain_db->file(), plain_allocator, plain_def, plain_def.real_indexes[0]);
+  IndexWriter other(file(), *allocator_, *def_, *index_);
+  std::mt19937 rng(99);
+  std::vector<Entry> added;
+  size_t absent = 0;
+  for (int batch = 0; batch < 20; ++batch) {
+    PageFile::Operation op(file());
+    PageFile::Operation plain_op(plain_db->file());
+    for (int i = 0; i < 500; ++i) {
+      if (!added.empty() && rng() % 5 == 0) {  // removes between, so ways change under probes
+        const size_t k = rng() % added.size();
+        EXPECT_FALSE(writer_->ContainsKey(Bytes{0x7E}));
+        writer_->Remove(added[k].key, added[k].row);
+        plain.Remove(added[k].key, added[k].row);
+        added.erase(added.begin() + static_cast<ptrdiff_t>(k));
+        continue;
+      }
+      const Entry e{RandomKey(rng), RandomRow(rng)};
+      if (std::find(added.begin(), added.end(), e) != added.end()) continue;
+      if (!writer_->ContainsKey(e.key)) ++absent;
+      if (rng() % 7 == 0) writer_->ContainsKey(RandomKey(rng));  // another probe in between
+      if (rng() % 7 == 0) {
+        // Another writer of the same index changes the tree between the lookup and the insert.
+        const Entry f{e.key, RandomRow(rng)};
+        if (std::find(added.begin(), added.end(), f) == added.end() && !(f == e)) {
+          other.Insert(f.key, f.row);
+          plain.Insert(f.key, f.row);
+          added.push_back(f);
+        }
+      }
+      writer_->Insert(e.key, e.row);
+      plain.Insert(e.key, e.row);
+      added.push_back(e);
+    }
+    op.Commit();
+    plain_op.Commit();
+    ASSERT_EQ(file().image(), plain_db->file().image()) << "batch " << batch;
+  }
+  EXPECT_GT(absent, 1000u);
+  EXPECT_EQ(Joined(ProblemsBesidesSyntheticEntries()), "");
+}
+
 }  // namespace
 }  // namespace jet
