@@ -1,5 +1,6 @@
 #include "jet/row_codec.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "jet/error.h"
@@ -148,6 +149,14 @@ std::vector<StoredField> SplitRow(const TableDef& def, ByteSpan row, uint32_t pa
 }
 
 std::vector<Value> DecodeRow(PageFile& file, const TableDef& def, ByteSpan row, uint32_t page) {
+  // Reading a long value reads other pages, and the page cache may let go of the row's own
+  // page meanwhile: work on a copy of the row when it holds long values.
+  Bytes copy;
+  if (std::any_of(def.columns.begin(), def.columns.end(),
+                  [](const ColumnDef& c) { return c.is_long_value(); })) {
+    copy.assign(row.begin(), row.end());
+    row = copy;
+  }
   const std::vector<StoredField> fields = SplitRow(def, row, page);
   std::vector<Value> values;
   values.reserve(fields.size());

@@ -80,7 +80,7 @@ bool Table::Cursor::Next() {
         if (!place) continue;
         values_ = DecodeRow(file, *def_, place->bytes, place->data.page);
         locator_ = here;
-        stored_ = place->bytes;
+        stored_.assign(place->bytes.begin(), place->bytes.end());
         stored_page_ = place->data.page;
         return true;
       }

@@ -56,6 +56,7 @@ class Table {
     RowLocator locator() const { return locator_; }
     const std::vector<Value>& values() const { return values_; }
     // The row's stored bytes and the page they are on (where it moved, for relocated rows).
+    // A copy, so that it stays valid while long values are read from other pages.
     ByteSpan stored() const { return stored_; }
     uint32_t stored_page() const { return stored_page_; }
 
@@ -68,7 +69,7 @@ class Table {
     int slot_ = -1;
     RowLocator locator_;
     std::vector<Value> values_;
-    ByteSpan stored_;
+    Bytes stored_;
     uint32_t stored_page_ = 0;
   };
   Cursor Scan() const { return Cursor(*this); }
