@@ -141,7 +141,9 @@ class RecordsetImpl {
 
   void AddNew() {
     Writable();
-    Resolve();
+    // The first row is not looked for: finding it reads the table's page list, and the tasks
+    // open a whole table per calibration only to append to it. Resolve tells the rows added
+    // meanwhile from those the set started with.
     buffer_.assign(table_.columns().size(), jet::Value());
     edit_ = EditMode::kAdd;
   }
@@ -163,6 +165,7 @@ class RecordsetImpl {
       const jet::RowLocator row = writer.Insert(buffer_);
       file_->Written(table_.def().page);
       keyset_->Add(row);
+      if (pending_first_ && !first_pending_add_) first_pending_add_ = row;
       if (populated_) ++known_;
     } else {
       writer.Update(edit_row_, buffer_);
@@ -195,6 +198,13 @@ class RecordsetImpl {
   size_t FieldCount() const { return positions_.size(); }
 
   size_t FieldIndex(std::string_view name) const {
+    // Callers nearly always spell a name as the table does (a row copied between tables of
+    // one design names each field as its source spells it): the exact spelling is tried
+    // first, without the collation's conversions. Names are unique under Jet's comparison,
+    // so an exact match is the only match.
+    for (size_t i = 0; i < positions_.size(); ++i) {
+      if (table_.columns()[positions_[i]].name == name) return i;
+    }
     for (size_t i = 0; i < positions_.size(); ++i) {
       if (jet::NamesEqual(table_.columns()[positions_[i]].name, name)) return i;
     }
@@ -251,7 +261,13 @@ class RecordsetImpl {
   void Resolve() {
     if (!pending_first_) return;
     pending_first_ = false;
-    if (auto first = keyset_->First()) {
+    // Added rows join the end of the set, so the first row is one added before this point only
+    // when the set started empty; it then stays at EOF, as it would have had it been resolved
+    // when opened.
+    auto first = keyset_->First();
+    if (first && first_pending_add_ && first->row == *first_pending_add_) first.reset();
+    first_pending_add_.reset();
+    if (first) {
       Place(*first, 0);
     } else {
       bof_ = eof_ = true;
@@ -303,6 +319,7 @@ class RecordsetImpl {
   bool closed_ = false;
 
   bool pending_first_ = true;
+  std::optional<jet::RowLocator> first_pending_add_;  // the first row added before Resolve
   std::optional<KeyPos> at_;
   bool bof_ = false;
   bool eof_ = false;

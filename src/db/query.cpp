@@ -104,7 +104,11 @@ std::string IndexName(const jet::TableDef& def, const jet::RealIndexDef& index) 
   for (const jet::LogicalIndexDef& l : def.indexes) {
     if (l.real_index == index.number) return l.name;
   }
-  return "#" + std::to_string(index.number);
+  // Appended rather than `"#" + std::to_string(...)`, which GCC 12 at -O3 flags with a false
+  // -Wrestrict.
+  std::string name = "#";
+  name += std::to_string(index.number);
+  return name;
 }
 
 std::vector<std::string> SelectedColumns(const SelectStatement& s, const jet::Table& table,

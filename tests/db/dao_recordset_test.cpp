@@ -150,6 +150,39 @@ TEST_F(RecordsetTest, AddNewOnAStatementAppendsToItsTable) {
   EXPECT_EQ(Problems(path_), "");
 }
 
+// The tasks open a whole table only to append to it; the set's first row is found later, and
+// must be the one it would have been at opening: the first stored row, or none when the table
+// was empty then.
+TEST_F(RecordsetTest, AppendingToAFreshTableSetKeepsItsStartingPosition) {
+  const auto append = [](Recordset& rs, int32_t id) {
+    rs.AddNew();
+    rs.Fields("id").SetValue(id);
+    rs.Fields("data").SetValue(std::string("new") + std::to_string(id));
+    rs.Update();
+  };
+  Recordset table = db_.OpenRecordset("Table1");
+  append(table, 10);
+  append(table, 11);
+  EXPECT_FALSE(table.Bof());
+  EXPECT_EQ(table.Fields("id").Value(), jet::Value(0));
+  EXPECT_EQ(Column(table, "id"), (std::vector<jet::Value>{0, 1, 2, 3, 10, 11}));
+
+  Recordset all = db_.OpenRecordset("Table1");
+  while (!all.Eof()) {
+    all.Delete();
+    all.MoveNext();
+  }
+  Recordset empty = db_.OpenRecordset("Table1");
+  append(empty, 20);
+  append(empty, 21);
+  EXPECT_TRUE(empty.Eof());
+  EXPECT_TRUE(empty.Bof());
+  empty.MoveFirst();
+  EXPECT_EQ(Column(empty, "id"), (std::vector<jet::Value>{20, 21}));
+  db_.Close();
+  EXPECT_EQ(Problems(path_), "");
+}
+
 TEST_F(RecordsetTest, ARefusedUpdateKeepsTheBufferForTheCaller) {
   Recordset rs = db_.OpenRecordset("Table2");
   rs.AddNew();

@@ -1,29 +1,10 @@
-// jet-tool's sub-commands register themselves here, one file each.
+// jet-tool's sub-commands register themselves, one file each (see cli/command.h).
 #pragma once
 
-#include <functional>
-#include <string>
-#include <vector>
+#include "cli/command.h"
 
 namespace jet_tool {
-
-// Thrown for bad arguments: the tool prints the usage and exits with 2.
-struct UsageError {
-  std::string message;
-};
-
-struct Command {
-  std::string name;
-  std::string usage;  // arguments after the command name, e.g. "FILE TABLE"
-  std::string summary;
-  // Runs with the arguments after the command name; returns the exit code.
-  std::function<int(const std::vector<std::string>& args)> run;
-};
-
-std::vector<Command>& Commands();
-
-struct RegisterCommand {
-  explicit RegisterCommand(Command command) { Commands().push_back(std::move(command)); }
-};
-
+using cli::Command;
+using cli::RegisterCommand;
+using cli::UsageError;
 }  // namespace jet_tool

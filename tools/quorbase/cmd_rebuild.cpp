@@ -1,0 +1,136 @@
+// quorbase rebuild RESULTS_FOLDER TARGET [--overwrite] [--verbose]: the rebuild window's create
+// button without the window, for scheduled and scripted use. The main database and the template
+// are RESULTS_FOLDER's, joined as the programs join them; export_log.txt is written in the
+// current folder. Progress goes to the error stream, the final "... instruments copied." to the
+// output. Same code as the window.
+#include <iostream>
+#include <string>
+
+#include "app/program_values.h"
+#include "platform/files.h"
+#include "quorbase/command.h"
+#include "rebuild/rebuild_database.h"
+#include "tasks_common/task_ui.h"
+
+namespace quorbase_tool {
+namespace {
+
+// Progress lines from this many instruments on, one per step; --verbose shows every one.
+constexpr int kProgressStepPercent = 5;
+
+std::string TerminalLines(std::string text) {
+  for (char& c : text) {
+    if (c == '\r') c = '\n';
+  }
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  return text;
+}
+
+// The report goes to the output, warnings to the error stream. Replacing an existing file is
+// answered by --overwrite; a table locked by another user is not waited for (Cancel skips the
+// step, as the window's Cancel does), since nobody is there to press Retry.
+class RebuildPrompter : public platform::Prompter {
+ public:
+  explicit RebuildPrompter(bool overwrite) : overwrite_(overwrite) {}
+
+  platform::Answer Show(const platform::Message& message) override {
+    const bool report = message.icon == platform::Icon::kInformation;
+    (report ? std::cout : std::cerr) << TerminalLines(message.text) << "\n";
+    switch (message.buttons) {
+      case platform::Buttons::kYesNo:
+        std::cerr << (overwrite_ ? "Yes (--overwrite)" : "No (give --overwrite to replace it)")
+                  << "\n";
+        return overwrite_ ? platform::Answer::kYes : platform::Answer::kNo;
+      case platform::Buttons::kRetryCancel:
+        std::cerr << "Cancel\n";
+        return platform::Answer::kCancel;
+      default:
+        return platform::Answer::kOk;
+    }
+  }
+  std::string InputBox(std::string_view, std::string_view, std::string_view) override { return ""; }
+  std::optional<std::string> OpenFile(const platform::FileOpenRequest&) override {
+    return std::nullopt;
+  }
+
+ private:
+  bool overwrite_;
+};
+
+// The progress window's task and status lines on the error stream: the status every
+// kProgressStepPercent of the instruments (every instrument with --verbose).
+class RebuildProgress : public app::Progress {
+ public:
+  explicit RebuildProgress(bool verbose) : verbose_(verbose) {}
+
+  void SetCaption(const std::string&) override {}
+  void SetTask(const std::string& text) override { std::cerr << text << "\n"; }
+  void SetStatus(const std::string& text) override { status_ = text; }
+  void SetBar(double percent) override { percent_ = percent; }
+  void Show() override {}
+  void LetEventsRun() override {
+    if (status_.empty()) return;
+    if (!verbose_ && percent_ < next_percent_) return;
+    std::cerr << status_ << "  " << static_cast<int>(percent_) << "%\n";
+    while (next_percent_ <= percent_) next_percent_ += kProgressStepPercent;
+    status_.clear();
+  }
+  void Unload() override {}
+
+ private:
+  bool verbose_;
+  std::string status_;
+  double percent_ = 0;
+  double next_percent_ = 0;
+};
+
+int RunRebuild(const std::vector<std::string>& args) {
+  std::vector<std::string> paths;
+  bool overwrite = false;
+  bool verbose = false;
+  for (const std::string& arg : args) {
+    if (arg == "--overwrite") {
+      overwrite = true;
+    } else if (arg == "--verbose") {
+      verbose = true;
+    } else if (arg.starts_with("--")) {
+      throw UsageError{"unknown option " + arg};
+    } else {
+      paths.push_back(arg);
+    }
+  }
+  if (paths.size() != 2) throw UsageError{"rebuild needs RESULTS_FOLDER and TARGET"};
+
+  rebuild::RebuildRequest request;
+  request.results_folder = paths[0];
+  request.main_database_path =
+      platform::NativePath(request.results_folder + app::kMainDatabaseName);
+  request.target_path = platform::NativePath(paths[1]);
+
+  RebuildPrompter prompter(overwrite);
+  RebuildProgress progress(verbose);
+  tasks::NoWindow window;
+  tasks::TaskUi ui{prompter, progress, window};
+  rebuild::SeenList seen;
+  const rebuild::RebuildOutcome outcome = rebuild::RebuildDatabase(request, ui, seen);
+  if (outcome.end != rebuild::RebuildEnd::kFinished) return 1;
+  if (outcome.failures_skipped > 0) {
+    std::cerr << outcome.failures_skipped << " failed steps skipped\n";
+  }
+  // The rebuild skips what fails, so it "finishes" even when the main database or the template
+  // could not be opened; a script must still learn that nothing arrived.
+  if (outcome.instruments == 0 || !platform::FileExists(request.target_path)) return 1;
+  return 0;
+}
+
+const RegisterCommand kRegister({
+    .name = "rebuild",
+    .usage = "RESULTS_FOLDER TARGET [--overwrite] [--verbose]",
+    .summary = "a fresh copy of RESULTS_FOLDER\\Empty_Quorbase.mdb receiving every readable row "
+               "of RESULTS_FOLDER\\Quorbase.mdb; log in export_log.txt; exit status 1 when "
+               "nothing could be copied (--verbose: each instrument's progress)",
+    .run = RunRebuild,
+});
+
+}  // namespace
+}  // namespace quorbase_tool
