@@ -23,15 +23,15 @@ namespace {
 std::string Certificate(uint32_t n) { return "C" + std::to_string(100000 + n); }
 
 jet::TableSpec ResultsSpec(const std::string& name, bool indexed) {
-  jet::TableSpec spec;
-  spec.name = name;
-  spec.columns = {{"Cert_No", jet::ColumnType::kText, 20},
-                  {"Test_No", jet::ColumnType::kLong},
-                  {"Nominal", jet::ColumnType::kDouble},
-                  {"Measured", jet::ColumnType::kDouble},
-                  {"Units", jet::ColumnType::kText, 10}};
-  if (indexed) spec.indexes = {{"Cert_Test", {{"Cert_No"}, {"Test_No"}}}};
-  return spec;
+  jet::TableSpec layout;
+  layout.name = name;
+  layout.columns = {{"Cert_No", jet::ColumnType::kText, 20},
+                    {"Test_No", jet::ColumnType::kLong},
+                    {"Nominal", jet::ColumnType::kDouble},
+                    {"Measured", jet::ColumnType::kDouble},
+                    {"Units", jet::ColumnType::kText, 10}};
+  if (indexed) layout.indexes = {{"Cert_Test", {{"Cert_No"}, {"Test_No"}}}};
+  return layout;
 }
 
 void Fill(jet::Database& db, const std::string& table, uint32_t rows) {

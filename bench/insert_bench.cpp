@@ -88,21 +88,21 @@ double PeakRssMb() {
 }
 
 jet::TableSpec BenchTableSpec() {
-  jet::TableSpec spec;
-  spec.name = kTable;
-  spec.columns = {
+  jet::TableSpec layout;
+  layout.name = kTable;
+  layout.columns = {
       {.name = "Id", .type = jet::ColumnType::kLong},
       {.name = "Code", .type = jet::ColumnType::kText, .size = 12},
       {.name = "Amount", .type = jet::ColumnType::kLong},
       {.name = "Price", .type = jet::ColumnType::kDouble},
       {.name = "Note", .type = jet::ColumnType::kText, .size = 40},
   };
-  spec.indexes = {
+  layout.indexes = {
       {.name = "PrimaryKey", .columns = {{"Id"}}, .primary = true},
       {.name = "Code", .columns = {{"Code"}}},
       {.name = "Amount", .columns = {{"Amount"}}},
   };
-  return spec;
+  return layout;
 }
 
 // The inserts return wall-clock seconds and add their processor seconds to `cpu`. An empty

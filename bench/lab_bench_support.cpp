@@ -171,16 +171,16 @@ void CopyToSqlite(const std::string& jet_path, const std::string& sqlite_path, b
   Exec(db, "PRAGMA journal_mode=DELETE");
   Exec(db, "BEGIN");
   auto jet_db = jet::Database::Open(jet_path);
-  for (const jet::TableSpec& spec : demo::ResultsTableSpecs()) {
-    std::string create = "CREATE TABLE " + Quoted(spec.name) + " (";
-    for (size_t i = 0; i < spec.columns.size(); ++i) {
+  for (const jet::TableSpec& layout : demo::ResultsTableSpecs()) {
+    std::string create = "CREATE TABLE " + Quoted(layout.name) + " (";
+    for (size_t i = 0; i < layout.columns.size(); ++i) {
       if (i > 0) create += ", ";
-      create += Quoted(spec.columns[i].name) + " " + SqliteType(spec.columns[i].type);
+      create += Quoted(layout.columns[i].name) + " " + SqliteType(layout.columns[i].type);
     }
     Exec(db, create + ")");
-    for (const jet::IndexSpec& index : spec.indexes) {
+    for (const jet::IndexSpec& index : layout.indexes) {
       std::string sql = (index.primary || index.unique) ? "CREATE UNIQUE INDEX " : "CREATE INDEX ";
-      sql += Quoted(spec.name + "_" + index.name) + " ON " + Quoted(spec.name) + " (";
+      sql += Quoted(layout.name + "_" + index.name) + " ON " + Quoted(layout.name) + " (";
       for (size_t i = 0; i < index.columns.size(); ++i) {
         if (i > 0) sql += ", ";
         sql += Quoted(index.columns[i].column);
@@ -188,8 +188,8 @@ void CopyToSqlite(const std::string& jet_path, const std::string& sqlite_path, b
       Exec(db, sql + ")");
     }
     if (!rows) continue;
-    Statement insert(db, InsertSql(db, "main", spec.name));
-    const jet::Table table = jet_db->OpenTable(spec.name);
+    Statement insert(db, InsertSql(db, "main", layout.name));
+    const jet::Table table = jet_db->OpenTable(layout.name);
     for (auto cursor = table.Scan(); cursor.Next();) {
       insert.Reset();
       const std::vector<jet::Value>& values = cursor.values();

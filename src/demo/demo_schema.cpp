@@ -24,9 +24,9 @@ jet::ColumnSpec Of(std::string name, ColumnType type) {
 // The column order here is the order of the values in demo_rows.cpp.
 
 jet::TableSpec InstrumentsSpec() {
-  jet::TableSpec spec;
-  spec.name = Name(db::schema::kInstruments);
-  spec.columns = {
+  jet::TableSpec layout;
+  layout.name = Name(db::schema::kInstruments);
+  layout.columns = {
       Text(Name(db::schema::kInstId), kInstIdSize),
       Text(Name(db::schema::kCustName), 100),
       Text(Name(db::schema::kStatus), 1),
@@ -44,18 +44,18 @@ jet::TableSpec InstrumentsSpec() {
       Of("Price", ColumnType::kMoney),
       Of("Notes", ColumnType::kMemo),
   };
-  spec.indexes = {
+  layout.indexes = {
       {.name = "PrimaryKey", .columns = {{Name(db::schema::kInstId)}}, .primary = true},
       // The customer lists and the export select instruments by customer.
       {.name = Name(db::schema::kCustName), .columns = {{Name(db::schema::kCustName)}}},
   };
-  return spec;
+  return layout;
 }
 
 jet::TableSpec CalibrationsSpec() {
-  jet::TableSpec spec;
-  spec.name = Name(db::schema::kCalibrations);
-  spec.columns = {
+  jet::TableSpec layout;
+  layout.name = Name(db::schema::kCalibrations);
+  layout.columns = {
       Text(Name(db::schema::kInstId), kInstIdSize),
       Of(Name(db::schema::kCalRef), ColumnType::kLong),
       Text(Name(db::schema::kCertNo), kCertNoSize),
@@ -69,19 +69,19 @@ jet::TableSpec CalibrationsSpec() {
       Text("Adjusted", 10),
       Of("Remarks", ColumnType::kMemo),
   };
-  spec.indexes = {
+  layout.indexes = {
       {.name = "PrimaryKey",
        .columns = {{Name(db::schema::kInstId)}, {Name(db::schema::kCalRef)}},
        .primary = true},
       {.name = Name(db::schema::kCertNo), .columns = {{Name(db::schema::kCertNo)}}},
   };
-  return spec;
+  return layout;
 }
 
 jet::TableSpec ResultsSpec() {
-  jet::TableSpec spec;
-  spec.name = Name(db::schema::kResults);
-  spec.columns = {
+  jet::TableSpec layout;
+  layout.name = Name(db::schema::kResults);
+  layout.columns = {
       Text(Name(db::schema::kCertNo), kCertNoSize),
       Of(Name(db::schema::kTestNo), ColumnType::kLong),
       Text("Parameter", 50),
@@ -94,16 +94,16 @@ jet::TableSpec ResultsSpec() {
       Of("In_Tolerance", ColumnType::kBoolean),
   };
   // Not unique: a certificate can carry two lines of one number.
-  spec.indexes = {
+  layout.indexes = {
       {.name = "Cert_Test", .columns = {{Name(db::schema::kCertNo)}, {Name(db::schema::kTestNo)}}},
   };
-  return spec;
+  return layout;
 }
 
 jet::TableSpec AdditionalDataSpec() {
-  jet::TableSpec spec;
-  spec.name = Name(db::schema::kAdditionalData);
-  spec.columns = {
+  jet::TableSpec layout;
+  layout.name = Name(db::schema::kAdditionalData);
+  layout.columns = {
       Text(Name(db::schema::kInstId), kInstIdSize),
       Of(Name(db::schema::kCalRef), ColumnType::kLong),
       Text("Reference_Std", 50),
@@ -113,10 +113,10 @@ jet::TableSpec AdditionalDataSpec() {
       Text("Comment", 255),
   };
   // Not unique: a calibration can have more than one row.
-  spec.indexes = {
+  layout.indexes = {
       {.name = "Inst_Cal", .columns = {{Name(db::schema::kInstId)}, {Name(db::schema::kCalRef)}}},
   };
-  return spec;
+  return layout;
 }
 
 std::vector<jet::TableSpec> ResultsTableSpecs() {
@@ -124,14 +124,14 @@ std::vector<jet::TableSpec> ResultsTableSpecs() {
 }
 
 jet::TableSpec InitializeSpec() {
-  jet::TableSpec spec;
-  spec.name = kInitializeTable;
-  spec.columns = {Text(kResultsPathField, 255)};
-  return spec;
+  jet::TableSpec layout;
+  layout.name = kInitializeTable;
+  layout.columns = {Text(kResultsPathField, 255)};
+  return layout;
 }
 
 void CreateResultsTables(jet::Database& db) {
-  for (const jet::TableSpec& spec : ResultsTableSpecs()) jet::CreateTable(db, spec);
+  for (const jet::TableSpec& layout : ResultsTableSpecs()) jet::CreateTable(db, layout);
 }
 
 }  // namespace demo

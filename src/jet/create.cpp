@@ -472,16 +472,16 @@ double NowAsOleDate() {
   return static_cast<double>(days) + seconds / 86400.0;
 }
 
-TableDef BuildTableDef(const TableSpec& spec) {
-  CheckName(spec.name, "table");
-  if (spec.columns.empty() || spec.columns.size() > kMaxColumns) {
-    Invalid(kErrInvalidFieldDefinition, "Table '" + spec.name + "' needs 1 to 255 fields, not " +
-                                            std::to_string(spec.columns.size()) + ".");
+TableDef BuildTableDef(const TableSpec& layout) {
+  CheckName(layout.name, "table");
+  if (layout.columns.empty() || layout.columns.size() > kMaxColumns) {
+    Invalid(kErrInvalidFieldDefinition, "Table '" + layout.name + "' needs 1 to 255 fields, not " +
+                                            std::to_string(layout.columns.size()) + ".");
   }
   TableDef def;
   def.table_type = kTableTypeUser;
   bool auto_long = false;
-  for (const ColumnSpec& s : spec.columns) {
+  for (const ColumnSpec& s : layout.columns) {
     CheckName(s.name, "field");
     for (const ColumnDef& other : def.columns) {
       if (NamesEqual(other.name, s.name)) {
@@ -492,7 +492,7 @@ TableDef BuildTableDef(const TableSpec& spec) {
     if (def.columns.back().is_auto_long()) {
       if (auto_long) {
         Invalid(kErrInvalidFieldDefinition,
-                "Table '" + spec.name + "' can have only one AutoNumber (Long) field.");
+                "Table '" + layout.name + "' can have only one AutoNumber (Long) field.");
       }
       auto_long = true;
     }
@@ -501,11 +501,11 @@ TableDef BuildTableDef(const TableSpec& spec) {
   for (ColumnDef& c : def.columns) c.descriptor_index = c.number;
   if (def.FixedAreaSize() > kMaxRowSize - 64) {
     Invalid(kErrInvalidFieldDefinition,
-            "Table '" + spec.name + "': the fixed-size fields take too many bytes for a record.");
+            "Table '" + layout.name + "': the fixed-size fields take too many bytes for a record.");
   }
 
   // Logical indexes are stored in name order and numbered in it; each has its own real index.
-  std::vector<IndexSpec> indexes = spec.indexes;
+  std::vector<IndexSpec> indexes = layout.indexes;
   bool have_primary = false;
   for (IndexSpec& x : indexes) {
     if (x.name.empty()) {
@@ -514,7 +514,7 @@ TableDef BuildTableDef(const TableSpec& spec) {
     CheckName(x.name, "index");
     if (x.primary) {
       if (have_primary) {
-        Invalid(kErrPrimaryKeyExists, "Table '" + spec.name + "' already has a primary key.");
+        Invalid(kErrPrimaryKeyExists, "Table '" + layout.name + "' already has a primary key.");
       }
       have_primary = true;
     }
@@ -535,7 +535,7 @@ TableDef BuildTableDef(const TableSpec& spec) {
       const ColumnDef* c = def.ColumnByName(ic.column);
       if (c == nullptr) {
         Invalid(kErrFieldNotFound, "Index '" + x.name + "' names field '" + ic.column +
-                                       "', which is not in table '" + spec.name + "'.");
+                                       "', which is not in table '" + layout.name + "'.");
       }
       if (c->is_long_value()) {
         Invalid(kErrInvalidFieldDefinition,
@@ -647,10 +647,10 @@ void CreateDatabase(const std::string& path) {
   }
 }
 
-void CreateTable(Database& db, const TableSpec& spec) {
-  TableDef def = BuildTableDef(spec);
-  if (db.FindTable(spec.name) != nullptr) {
-    Invalid(kErrTableExists, "Table '" + spec.name + "' already exists.");
+void CreateTable(Database& db, const TableSpec& layout) {
+  TableDef def = BuildTableDef(layout);
+  if (db.FindTable(layout.name) != nullptr) {
+    Invalid(kErrTableExists, "Table '" + layout.name + "' already exists.");
   }
   const CatalogEntry* tables = FindObject(db, kRootId, "Tables");
   if (tables == nullptr) ThrowCorrupt(kCatalogPage, "the catalog has no \"Tables\" container");
@@ -707,7 +707,7 @@ void CreateTable(Database& db, const TableSpec& spec) {
     LayOutTable(file, allocator, def, map_page);
 
     TableWriter objects(db, "MSysObjects");
-    InsertObject(objects, static_cast<int32_t>(def.page), tables_id, spec.name, kObjectTypeTable,
+    InsertObject(objects, static_cast<int32_t>(def.page), tables_id, layout.name, kObjectTypeTable,
                  now, owner, 0);
     TableWriter aces(db, "MSysACEs");
     for (const Bytes& s : sids)

@@ -84,11 +84,11 @@ void CreateDatabase(const std::string& path);
 // that name exists, 3125 for an invalid name, 3191 for a column named twice, 3259 / 3286 for a
 // type or size Access does not allow, 3265 for an index naming a missing column, 3283 for a
 // second primary key, 3284 for an index name used twice.
-void CreateTable(Database& db, const TableSpec& spec);
+void CreateTable(Database& db, const TableSpec& layout);
 
-// The definition CreateTable gives `spec` (pages and maps not yet assigned). Validates as
+// The definition CreateTable gives `layout` (pages and maps not yet assigned). Validates as
 // CreateTable does, except for the table's existence.
-TableDef BuildTableDef(const TableSpec& spec);
+TableDef BuildTableDef(const TableSpec& layout);
 
 // Today's date and time as Access stores dates (days since 1899-12-30, local time).
 double NowAsOleDate();

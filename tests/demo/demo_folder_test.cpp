@@ -50,8 +50,8 @@ TableRows ReadTable(jet::Database& db, std::string_view name) {
 std::map<std::string, TableRows> ReadResultsTables(const std::string& path) {
   auto db = jet::Database::Open(path);
   std::map<std::string, TableRows> tables;
-  for (const jet::TableSpec& spec : ResultsTableSpecs()) {
-    tables[spec.name] = ReadTable(*db, spec.name);
+  for (const jet::TableSpec& layout : ResultsTableSpecs()) {
+    tables[layout.name] = ReadTable(*db, layout.name);
   }
   return tables;
 }

@@ -78,28 +78,28 @@ jet::ColumnSpec ColumnOfType(const std::string& name, const std::string& type) {
 }
 
 jet::TableSpec SpecOf(const TableText& table) {
-  jet::TableSpec spec;
+  jet::TableSpec layout;
   for (const jet::TableSpec& s : demo::ResultsTableSpecs()) {
-    if (s.name == table.name) spec = s;
+    if (s.name == table.name) layout = s;
   }
-  if (spec.name.empty()) spec.name = table.name;
+  if (layout.name.empty()) layout.name = table.name;
   for (const std::string& modifier : table.modifiers) {
     if (modifier == "noindex") {
-      spec.indexes.clear();
+      layout.indexes.clear();
     } else if (modifier.starts_with("drop ")) {
       const std::string name = modifier.substr(5);
-      std::erase_if(spec.columns, [&](const auto& c) { return c.name == name; });
-      std::erase_if(spec.indexes, [&](const jet::IndexSpec& index) {
+      std::erase_if(layout.columns, [&](const auto& c) { return c.name == name; });
+      std::erase_if(layout.indexes, [&](const jet::IndexSpec& index) {
         return std::any_of(index.columns.begin(), index.columns.end(),
                            [&](const auto& c) { return c.column == name; });
       });
     } else if (const size_t eq = modifier.find('='); eq != std::string::npos) {
       const jet::ColumnSpec column =
           ColumnOfType(Trim(modifier.substr(0, eq)), Trim(modifier.substr(eq + 1)));
-      auto it = std::find_if(spec.columns.begin(), spec.columns.end(),
+      auto it = std::find_if(layout.columns.begin(), layout.columns.end(),
                              [&](const auto& c) { return c.name == column.name; });
-      if (it == spec.columns.end()) {
-        spec.columns.push_back(column);
+      if (it == layout.columns.end()) {
+        layout.columns.push_back(column);
       } else {
         *it = column;
       }
@@ -107,7 +107,7 @@ jet::TableSpec SpecOf(const TableText& table) {
       throw std::runtime_error("unknown table modifier " + modifier);
     }
   }
-  return spec;
+  return layout;
 }
 
 double DateOf(const std::string& text) {
@@ -219,9 +219,9 @@ void MakeDatabase(const std::string& path, const std::vector<TableText>& tables)
       continue;
     }
     if (std::count(given->modifiers.begin(), given->modifiers.end(), "absent") > 0) continue;
-    const jet::TableSpec spec = SpecOf(*given);
-    jet::CreateTable(*database, spec);
-    jet::TableWriter writer(*database, spec.name);
+    const jet::TableSpec layout = SpecOf(*given);
+    jet::CreateTable(*database, layout);
+    jet::TableWriter writer(*database, layout.name);
     for (const auto& row : given->rows) {
       std::vector<jet::Value> values;
       for (const jet::ColumnDef& column : writer.def().columns) {

@@ -37,13 +37,13 @@ void ExpectSound(const std::string& path) {
 
 jet::TableSpec EveryTypeSpec() {
   using T = jet::ColumnType;
-  jet::TableSpec spec;
-  spec.name = "Tricky";
+  jet::TableSpec layout;
+  layout.name = "Tricky";
   auto add = [&](const char* name, T type) -> jet::ColumnSpec& {
-    spec.columns.push_back({});
-    spec.columns.back().name = name;
-    spec.columns.back().type = type;
-    return spec.columns.back();
+    layout.columns.push_back({});
+    layout.columns.back().name = name;
+    layout.columns.back().type = type;
+    return layout.columns.back();
   };
   add("Id", T::kLong).autonumber = true;
   add("Flag", T::kBoolean);
@@ -63,10 +63,10 @@ jet::TableSpec EveryTypeSpec() {
   jet::ColumnSpec& dec = add("Dec", T::kNumeric);
   dec.precision = 28;
   dec.scale = 6;
-  spec.indexes = {{"", {{"Id", true}}, true},
-                  {"ByName", {{"Name", true}, {"When", false}}},
-                  {"ByLong", {{"Long", true}}, false, true, true}};
-  return spec;
+  layout.indexes = {{"", {{"Id", true}}, true},
+                    {"ByName", {{"Name", true}, {"When", false}}},
+                    {"ByLong", {{"Long", true}}, false, true, true}};
+  return layout;
 }
 
 std::vector<std::vector<jet::Value>> TrickyRows() {

@@ -152,13 +152,13 @@ TEST(CreateDatabaseTest, WritesANewFileAndNeverReplacesOne) {
 }
 
 TableSpec EveryType() {
-  TableSpec spec;
-  spec.name = "Every Type";
+  TableSpec layout;
+  layout.name = "Every Type";
   auto column = [&](std::string name, ColumnType type) -> ColumnSpec& {
-    spec.columns.push_back({});
-    spec.columns.back().name = std::move(name);
-    spec.columns.back().type = type;
-    return spec.columns.back();
+    layout.columns.push_back({});
+    layout.columns.back().name = std::move(name);
+    layout.columns.back().type = type;
+    return layout.columns.back();
   };
   column("Id", ColumnType::kLong).autonumber = true;
   column("Flag", ColumnType::kBoolean);
@@ -178,14 +178,14 @@ TableSpec EveryType() {
   dec.precision = 12;
   dec.scale = 3;
   column("Plain", ColumnType::kText).compressed_unicode = false;
-  spec.indexes = {
+  layout.indexes = {
       {"", {{"Id", true}}, true, false, false, false},
       {"ByName", {{"Name", true}, {"When", false}}, false, false, false, false},
       {"UniqueLong", {{"Long", true}}, false, true, true, false},
       {"Required", {{"Int", false}}, false, false, false, true},
       {"ByDec", {{"Dec", true}, {"Guid", true}, {"Money", true}}, false, false, false, false},
   };
-  return spec;
+  return layout;
 }
 
 TEST(CreateTableTest, DefinitionIsLaidOutAsAccessLaysItOut) {
@@ -285,16 +285,16 @@ TEST(CreateTableTest, TablesOfEveryTypeAndIndexFillAndReadBack) {
 TEST(CreateTableTest, CatalogStaysSoundOverManyTables) {
   auto db = OpenImage(CreateDatabaseImage(kDate));
   for (int i = 0; i < 40; ++i) {
-    TableSpec spec;
-    spec.name = "T" + std::to_string(39 - i);
-    spec.columns = {{"A", ColumnType::kLong}, {"B", ColumnType::kText, 20}};
+    TableSpec layout;
+    layout.name = "T" + std::to_string(39 - i);
+    layout.columns = {{"A", ColumnType::kLong}, {"B", ColumnType::kText, 20}};
     // Enough long-value columns that one table's map rows need a second map page.
     if (i == 0) {
       for (int k = 0; k < 40; ++k)
-        spec.columns.push_back({"M" + std::to_string(k), ColumnType::kMemo});
+        layout.columns.push_back({"M" + std::to_string(k), ColumnType::kMemo});
     }
-    spec.indexes = {{"", {{"A", true}}, true}};
-    CreateTable(*db, spec);
+    layout.indexes = {{"", {{"A", true}}, true}};
+    CreateTable(*db, layout);
   }
   EXPECT_EQ(db->TableNames().size(), 40u);
   EXPECT_EQ(Problems(*db), "");
@@ -327,34 +327,34 @@ TEST(CreateTableTest, RefusalsWriteNothing) {
   CreateTable(*db, ok);
   const Bytes before = db->file().image();
 
-  auto expect_error = [&](const TableSpec& spec, int number) {
+  auto expect_error = [&](const TableSpec& layout, int number) {
     try {
-      CreateTable(*db, spec);
-      ADD_FAILURE() << "accepted table " << spec.name;
+      CreateTable(*db, layout);
+      ADD_FAILURE() << "accepted table " << layout.name;
     } catch (const Error& e) {
       EXPECT_EQ(e.number(), number) << e.description();
     }
     EXPECT_EQ(db->file().image(), before);
   };
-  TableSpec spec = ok;
-  spec.name = "EXISTING";
-  expect_error(spec, kErrTableExists);
-  spec.name = "Bad.Name";
-  expect_error(spec, kErrInvalidName);
-  spec.name = "New";
-  spec.columns = {{"A", ColumnType::kLong}, {"a", ColumnType::kText}};
-  expect_error(spec, kErrFieldDefinedTwice);
-  spec.columns = {{"A", ColumnType::kText, 256}};
-  expect_error(spec, kErrInvalidFieldDefinition);
-  spec.columns = {{"A", ColumnType::kUnknown0D}};
-  expect_error(spec, kErrInvalidFieldType);
-  spec.columns = {{"A", ColumnType::kLong}, {"B", ColumnType::kLong}};
-  spec.indexes = {{"", {{"C", true}}}};
-  expect_error(spec, kErrFieldNotFound);
-  spec.indexes = {{"P1", {{"A", true}}, true}, {"P2", {{"B", true}}, true}};
-  expect_error(spec, kErrPrimaryKeyExists);
-  spec.indexes = {{"X", {{"A", true}}}, {"x", {{"B", true}}}};
-  expect_error(spec, kErrIndexExists);
+  TableSpec layout = ok;
+  layout.name = "EXISTING";
+  expect_error(layout, kErrTableExists);
+  layout.name = "Bad.Name";
+  expect_error(layout, kErrInvalidName);
+  layout.name = "New";
+  layout.columns = {{"A", ColumnType::kLong}, {"a", ColumnType::kText}};
+  expect_error(layout, kErrFieldDefinedTwice);
+  layout.columns = {{"A", ColumnType::kText, 256}};
+  expect_error(layout, kErrInvalidFieldDefinition);
+  layout.columns = {{"A", ColumnType::kUnknown0D}};
+  expect_error(layout, kErrInvalidFieldType);
+  layout.columns = {{"A", ColumnType::kLong}, {"B", ColumnType::kLong}};
+  layout.indexes = {{"", {{"C", true}}}};
+  expect_error(layout, kErrFieldNotFound);
+  layout.indexes = {{"P1", {{"A", true}}, true}, {"P2", {{"B", true}}, true}};
+  expect_error(layout, kErrPrimaryKeyExists);
+  layout.indexes = {{"X", {{"A", true}}}, {"x", {{"B", true}}}};
+  expect_error(layout, kErrIndexExists);
   EXPECT_EQ(db->TableNames(), std::vector<std::string>{"Existing"});
 }
 

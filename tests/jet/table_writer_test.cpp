@@ -186,23 +186,24 @@ TEST_F(TableWriterTest, RandomChangesAgreeWithAModel) {
 TEST(TableWriterModelTest, RandomChangesWithLongValuesAgreeWithAModel) {
   auto db = Database::Open(
       std::make_unique<PageFile>("made.mdb", CreateDatabaseImage(), OpenMode::kReadWrite));
-  TableSpec spec;
-  spec.name = "Things";
+  TableSpec layout;
+  layout.name = "Things";
   ColumnSpec id{"Id", ColumnType::kLong};
   id.autonumber = true;
-  spec.columns = {id,
-                  {"Code", ColumnType::kText, 30},
-                  {"Seen", ColumnType::kDateTime},
-                  {"Group", ColumnType::kInt},
-                  {"Notes", ColumnType::kMemo},
-                  {"Blob", ColumnType::kOle}};
+  layout.columns = {id,
+                    {"Code", ColumnType::kText, 30},
+                    {"Seen", ColumnType::kDateTime},
+                    {"Group", ColumnType::kInt},
+                    {"Notes", ColumnType::kMemo},
+                    {"Blob", ColumnType::kOle}};
   IndexSpec primary{"PrimaryKey", {{"Id"}}};
   primary.primary = true;
   IndexSpec code{"Code", {{"Code"}}};
   code.unique = true;
   code.ignore_nulls = true;
-  spec.indexes = {primary, code, {"Seen", {{"Seen", false}}}, {"GroupCode", {{"Group"}, {"Code"}}}};
-  CreateTable(*db, spec);
+  layout.indexes = {
+      primary, code, {"Seen", {{"Seen", false}}}, {"GroupCode", {{"Group"}, {"Code"}}}};
+  CreateTable(*db, layout);
 
   TableWriter things(*db, "Things");
   std::map<RowLocator, std::vector<Value>> model;

@@ -52,8 +52,8 @@ jet::ColumnSpec ParseColumn(const std::string& arg) {
   if (parts.size() < 2 || parts.size() > 3 || parts[0].empty()) {
     throw UsageError{"expected NAME:TYPE[(SIZE)][:FLAGS], not '" + arg + "'"};
   }
-  jet::ColumnSpec spec;
-  spec.name = parts[0];
+  jet::ColumnSpec layout;
+  layout.name = parts[0];
   std::string type = Upper(parts[1]);
   std::vector<std::string> sizes;
   if (const size_t open = type.find('('); open != std::string::npos) {
@@ -72,39 +72,40 @@ jet::ColumnSpec ParseColumn(const std::string& arg) {
   bool known = false;
   for (const auto& [name, value] : kTypes) {
     if (type == name) {
-      spec.type = value;
+      layout.type = value;
       known = true;
     }
   }
   if (!known) throw UsageError{"unknown type '" + parts[1] + "' in '" + arg + "'"};
-  const bool sized = spec.type == jet::ColumnType::kText || spec.type == jet::ColumnType::kBinary ||
-                     spec.type == jet::ColumnType::kNumeric;
+  const bool sized = layout.type == jet::ColumnType::kText ||
+                     layout.type == jet::ColumnType::kBinary ||
+                     layout.type == jet::ColumnType::kNumeric;
   if (!sizes.empty() && !sized) throw UsageError{"type " + type + " takes no size"};
-  if (spec.type == jet::ColumnType::kNumeric) {
+  if (layout.type == jet::ColumnType::kNumeric) {
     if (sizes.size() > 2) throw UsageError{"NUMERIC takes (precision[,scale])"};
     if (!sizes.empty())
-      spec.precision = static_cast<uint8_t>(std::min(255u, ParseSize(sizes[0], arg)));
+      layout.precision = static_cast<uint8_t>(std::min(255u, ParseSize(sizes[0], arg)));
     if (sizes.size() == 2)
-      spec.scale = static_cast<uint8_t>(std::min(255u, ParseSize(sizes[1], arg)));
+      layout.scale = static_cast<uint8_t>(std::min(255u, ParseSize(sizes[1], arg)));
   } else if (!sizes.empty()) {
     if (sizes.size() != 1) throw UsageError{"one size expected in '" + arg + "'"};
     const unsigned size = ParseSize(sizes[0], arg);
     if (size == 0) throw UsageError{"a size must be at least 1 in '" + arg + "'"};
-    spec.size = static_cast<uint16_t>(std::min(65535u, size));
+    layout.size = static_cast<uint16_t>(std::min(65535u, size));
   }
   if (parts.size() == 3) {
     for (const std::string& flag : Split(parts[2], ',')) {
       const std::string f = Upper(flag);
       if (f == "AUTO") {
-        spec.autonumber = true;
+        layout.autonumber = true;
       } else if (f == "NOCOMPRESS") {
-        spec.compressed_unicode = false;
+        layout.compressed_unicode = false;
       } else {
         throw UsageError{"unknown column flag '" + flag + "' (auto, nocompress)"};
       }
     }
   }
-  return spec;
+  return layout;
 }
 
 jet::IndexSpec ParseIndex(const std::string& arg) {
@@ -112,20 +113,20 @@ jet::IndexSpec ParseIndex(const std::string& arg) {
   if (equals == std::string::npos || equals == 0) {
     throw UsageError{"expected NAME=COLUMN[-],...[:FLAGS] after --index, not '" + arg + "'"};
   }
-  jet::IndexSpec spec;
-  spec.name = arg.substr(0, equals);
+  jet::IndexSpec layout;
+  layout.name = arg.substr(0, equals);
   std::string columns = arg.substr(equals + 1);
   if (const size_t colon = columns.rfind(':'); colon != std::string::npos) {
     for (const std::string& flag : Split(columns.substr(colon + 1), ',')) {
       const std::string f = Upper(flag);
       if (f == "PRIMARY") {
-        spec.primary = true;
+        layout.primary = true;
       } else if (f == "UNIQUE") {
-        spec.unique = true;
+        layout.unique = true;
       } else if (f == "IGNORENULLS") {
-        spec.ignore_nulls = true;
+        layout.ignore_nulls = true;
       } else if (f == "REQUIRED") {
-        spec.required = true;
+        layout.required = true;
       } else {
         throw UsageError{"unknown index flag '" + flag +
                          "' (primary, unique, ignorenulls, required)"};
@@ -140,9 +141,9 @@ jet::IndexSpec ParseIndex(const std::string& arg) {
       column.pop_back();
     }
     if (column.empty()) throw UsageError{"empty column name in index '" + arg + "'"};
-    spec.columns.push_back({column, ascending});
+    layout.columns.push_back({column, ascending});
   }
-  return spec;
+  return layout;
 }
 
 int RunCreate(const std::vector<std::string>& args) {
@@ -153,21 +154,21 @@ int RunCreate(const std::vector<std::string>& args) {
 
 int RunCreateTable(const std::vector<std::string>& args) {
   if (args.size() < 3) throw UsageError{"expected a database file, a table name and columns"};
-  jet::TableSpec spec;
-  spec.name = args[1];
+  jet::TableSpec layout;
+  layout.name = args[1];
   for (size_t i = 2; i < args.size(); ++i) {
     if (args[i] == "--index") {
       if (i + 1 == args.size()) throw UsageError{"--index needs NAME=COLUMNS[:FLAGS]"};
-      spec.indexes.push_back(ParseIndex(args[++i]));
+      layout.indexes.push_back(ParseIndex(args[++i]));
     } else if (args[i].rfind("--index=", 0) == 0) {
-      spec.indexes.push_back(ParseIndex(args[i].substr(8)));
+      layout.indexes.push_back(ParseIndex(args[i].substr(8)));
     } else {
-      spec.columns.push_back(ParseColumn(args[i]));
+      layout.columns.push_back(ParseColumn(args[i]));
     }
   }
-  if (spec.columns.empty()) throw UsageError{"a table needs at least one column"};
+  if (layout.columns.empty()) throw UsageError{"a table needs at least one column"};
   const auto db = jet::Database::Open(args[0], jet::OpenMode::kReadWrite);
-  jet::CreateTable(*db, spec);
+  jet::CreateTable(*db, layout);
   return 0;
 }
 
