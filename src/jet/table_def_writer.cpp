@@ -7,38 +7,16 @@
 #include "jet/data_page.h"
 #include "jet/page_allocator.h"
 #include "jet/page_file.h"
+#include "jet/table_def_format.h"
 #include "jet/text.h"
 
 namespace jet {
 namespace {
 
+using namespace tdef;  // NOLINT: the layout constants read best unqualified here
+
 constexpr size_t kPageHeaderSize = 8;
 constexpr size_t kOffFreeSpace = 2;
-constexpr size_t kOffNextPage = 4;
-constexpr size_t kOffDefLength = 8;
-constexpr size_t kOffMagic = 12;
-constexpr size_t kOffRowCount = 16;
-constexpr size_t kOffLastAutonumber = 20;
-constexpr size_t kOffAutonumberEnabled = 24;
-constexpr size_t kOffTableType = 40;
-constexpr size_t kOffMaxCols = 41;
-constexpr size_t kOffVarCols = 43;
-constexpr size_t kOffColCount = 45;
-constexpr size_t kOffLogicalIndexCount = 47;
-constexpr size_t kOffRealIndexCount = 51;
-constexpr size_t kOffOwnedMap = 55;
-constexpr size_t kOffFreeSpaceMap = 59;
-constexpr size_t kHeaderSize = 63;
-
-constexpr size_t kRealIndexStatsSize = 12;
-constexpr size_t kColumnSize = 25;
-constexpr size_t kRealIndexSize = 52;
-constexpr size_t kLogicalIndexSize = 28;
-constexpr size_t kMaxIndexColumns = 10;
-
-constexpr uint32_t kTableMagic = 1625;
-constexpr uint32_t kRealIndexMagic = 1923;
-constexpr uint16_t kNoColumn = 0xFFFF;
 
 // Where each section of a stored definition starts, so that its bytes can serve as the
 // template of the element written at the same position.

@@ -15,18 +15,12 @@
 #include "jet/page_file.h"
 #include "jet/row_codec.h"
 #include "jet/row_encoder.h"
+#include "jet/table_def_format.h"
 #include "jet/usage_map.h"
 #include "jet/usage_map_writer.h"
 
 namespace jet {
 namespace {
-
-// Table definition counters on its first page.
-constexpr size_t kOffRowCount = 16;
-constexpr size_t kOffLastAutonumber = 20;
-constexpr size_t kOffIndexStats = 63;       // 12 bytes per real index
-constexpr size_t kOffStatsUniqueCount = 4;  // within an index's statistics
-constexpr size_t kIndexStatsSize = 12;
 
 constexpr uint16_t kRelocationTarget = kRowDeleted;  // the flag Jet gives a moved row's bytes
 
@@ -232,10 +226,10 @@ uint32_t TableWriter::PageWithRoom(size_t row_size, uint32_t avoid) {
 
 void TableWriter::WriteCounters() {
   uint8_t* page = file_.MutablePage(def_->page);
-  PutU32(page + kOffRowCount, def_->row_count);
-  PutU32(page + kOffLastAutonumber, def_->last_autonumber);
+  PutU32(page + tdef::kOffRowCount, def_->row_count);
+  PutU32(page + tdef::kOffLastAutonumber, def_->last_autonumber);
   for (size_t i = 0; i < def_->real_indexes.size(); ++i) {
-    PutU32(page + kOffIndexStats + kIndexStatsSize * i + kOffStatsUniqueCount,
+    PutU32(page + tdef::kHeaderSize + tdef::kRealIndexStatsSize * i + tdef::kOffStatsUniqueCount,
            def_->real_indexes[i].unique_entry_count);
   }
 }
