@@ -5,6 +5,15 @@
 #include "tasks_common/same_file.h"
 
 namespace tasks {
+namespace {
+
+// The folder part of a path written either way (D:\Data\Quorbase.mdb or /srv/lab/Quorbase.mdb).
+std::string_view FolderOf(std::string_view path) {
+  const size_t slash = path.find_last_of("\\/");
+  return slash == std::string_view::npos ? std::string_view(".") : path.substr(0, slash);
+}
+
+}  // namespace
 
 TargetCheck CheckTarget(platform::Prompter& prompter, std::string_view target,
                         std::string_view main_database) {
@@ -16,6 +25,10 @@ TargetCheck CheckTarget(platform::Prompter& prompter, std::string_view target,
   }
   if (NamesSameFile(target, main_database)) {
     prompter.Show({kMainDatabaseText, Buttons::kOk, Icon::kExclamation, ""});
+    return TargetCheck::kRefused;
+  }
+  if (NamesSameFile(target, TemplatePath(FolderOf(main_database)))) {
+    prompter.Show({kTemplateText, Buttons::kOk, Icon::kExclamation, ""});
     return TargetCheck::kRefused;
   }
   if (!platform::FileExists(target)) return TargetCheck::kNew;

@@ -1,6 +1,6 @@
 // The checks a command makes on the file it is about to create, before any file is touched:
-// a path is given, it is not the main database in any spelling, and an existing file is only
-// replaced when the user says so.
+// a path is given, it is neither the main database nor the template beside it in any spelling,
+// and an existing file is only replaced when the user says so.
 #pragma once
 
 #include <string>
@@ -13,17 +13,20 @@ namespace tasks {
 inline constexpr char kTemplateName[] = "\\Empty_Quorbase.mdb";
 inline constexpr char kAskFileNameText[] = "Please select a file name";
 inline constexpr char kMainDatabaseText[] = "Don't overwrite the main database";
+// Our own refusal: replacing the template would delete it before it is copied onto itself.
+inline constexpr char kTemplateText[] = "Don't overwrite the empty template database";
 inline constexpr char kOverwriteSuffix[] = " already exists. Overwrite?";
 inline constexpr char kOverwriteTitle[] = "Create Mobile Database";
 
 enum class TargetCheck {
-  kRefused,   // empty path or the main database: refused with its message
+  kRefused,   // empty path, the main database or its template: refused with a message
   kDeclined,  // the file exists and the user answered No
   kNew,       // no file at the path
   kReplace,   // the file exists and the user answered Yes: delete it next
 };
 
-// Runs the checks in order, showing their messages and the overwrite question.
+// Runs the checks in order, showing their messages and the overwrite question. The template
+// beside the main database is refused like the main database itself.
 TargetCheck CheckTarget(platform::Prompter& prompter, std::string_view target,
                         std::string_view main_database);
 

@@ -81,5 +81,18 @@ TEST_F(SameFileTest, ChecksRefuseBeforeAnyQuestion) {
   EXPECT_EQ(testing::ReadFile(main_), "main");
 }
 
+// Replacing the template would delete it, then copy nothing onto the target.
+TEST_F(SameFileTest, TheTemplateBesideTheMainDatabaseIsRefusedToo) {
+  testing::WriteFile(folder_ + "/Empty_Quorbase.mdb", "template");
+  testing::TestUi ui;
+  EXPECT_EQ(CheckTarget(ui.prompter, folder_ + "\\empty_quorbase.MDB", main_),
+            TargetCheck::kRefused);
+  ASSERT_EQ(ui.prompter.messages.size(), 1u);
+  EXPECT_EQ(ui.prompter.messages[0].text, "Don't overwrite the empty template database");
+  EXPECT_EQ(testing::ReadFile(folder_ + "/Empty_Quorbase.mdb"), "template");
+  EXPECT_EQ(CheckTarget(ui.prompter, folder_ + "/sub/Empty_Quorbase.mdb", main_),
+            TargetCheck::kNew);
+}
+
 }  // namespace
 }  // namespace tasks
