@@ -8,45 +8,11 @@
 #include "app/program_values.h"
 #include "export/on_site_database.h"
 #include "quorbase/command.h"
+#include "quorbase/terminal_prompter.h"
 #include "tasks_common/task_ui.h"
 
 namespace quorbase_tool {
 namespace {
-
-// The message texts with their carriage returns as the terminal's line ends.
-std::string TerminalLines(std::string text) {
-  for (char& c : text) {
-    if (c == '\r') c = '\n';
-  }
-  if (!text.empty() && text.back() == '\n') text.pop_back();
-  return text;
-}
-
-// Messages go to the output; the one question, whether to replace an existing file, is
-// answered by --overwrite.
-class ExportPrompter : public platform::Prompter {
- public:
-  explicit ExportPrompter(bool overwrite) : overwrite_(overwrite) {}
-
-  platform::Answer Show(const platform::Message& message) override {
-    const bool report = message.icon == platform::Icon::kInformation;
-    (report ? std::cout : std::cerr) << TerminalLines(message.text) << "\n";
-    if (message.buttons == platform::Buttons::kYesNo) {
-      std::cerr << (overwrite_ ? "Yes (--overwrite)" : "No (give --overwrite to replace it)")
-                << "\n";
-      return overwrite_ ? platform::Answer::kYes : platform::Answer::kNo;
-    }
-    if (message.buttons == platform::Buttons::kRetryCancel) return platform::Answer::kCancel;
-    return platform::Answer::kOk;
-  }
-  std::string InputBox(std::string_view, std::string_view, std::string_view) override { return ""; }
-  std::optional<std::string> OpenFile(const platform::FileOpenRequest&) override {
-    return std::nullopt;
-  }
-
- private:
-  bool overwrite_;
-};
 
 // The progress window's status line, on the error stream, once per instrument.
 class ExportProgress : public app::Progress {
@@ -93,7 +59,7 @@ int RunExport(const std::vector<std::string>& args) {
   request.main_database_path = request.results_folder + app::kMainDatabaseName;
   request.target_path = paths[1];
 
-  ExportPrompter prompter(overwrite);
+  OverwritePrompter prompter(overwrite);
   ExportProgress progress;
   progress.verbose_ = verbose;
   tasks::NoWindow window;

@@ -9,6 +9,7 @@
 #include "app/program_values.h"
 #include "platform/files.h"
 #include "quorbase/command.h"
+#include "quorbase/terminal_prompter.h"
 #include "rebuild/rebuild_database.h"
 #include "tasks_common/task_ui.h"
 
@@ -17,45 +18,6 @@ namespace {
 
 // Progress lines from this many instruments on, one per step; --verbose shows every one.
 constexpr int kProgressStepPercent = 5;
-
-std::string TerminalLines(std::string text) {
-  for (char& c : text) {
-    if (c == '\r') c = '\n';
-  }
-  if (!text.empty() && text.back() == '\n') text.pop_back();
-  return text;
-}
-
-// The report goes to the output, warnings to the error stream. Replacing an existing file is
-// answered by --overwrite; a table locked by another user is not waited for (Cancel skips the
-// step, as the window's Cancel does), since nobody is there to press Retry.
-class RebuildPrompter : public platform::Prompter {
- public:
-  explicit RebuildPrompter(bool overwrite) : overwrite_(overwrite) {}
-
-  platform::Answer Show(const platform::Message& message) override {
-    const bool report = message.icon == platform::Icon::kInformation;
-    (report ? std::cout : std::cerr) << TerminalLines(message.text) << "\n";
-    switch (message.buttons) {
-      case platform::Buttons::kYesNo:
-        std::cerr << (overwrite_ ? "Yes (--overwrite)" : "No (give --overwrite to replace it)")
-                  << "\n";
-        return overwrite_ ? platform::Answer::kYes : platform::Answer::kNo;
-      case platform::Buttons::kRetryCancel:
-        std::cerr << "Cancel\n";
-        return platform::Answer::kCancel;
-      default:
-        return platform::Answer::kOk;
-    }
-  }
-  std::string InputBox(std::string_view, std::string_view, std::string_view) override { return ""; }
-  std::optional<std::string> OpenFile(const platform::FileOpenRequest&) override {
-    return std::nullopt;
-  }
-
- private:
-  bool overwrite_;
-};
 
 // The progress window's task and status lines on the error stream: the status every
 // kProgressStepPercent of the instruments (every instrument with --verbose).
@@ -107,7 +69,7 @@ int RunRebuild(const std::vector<std::string>& args) {
       platform::NativePath(request.results_folder + app::kMainDatabaseName);
   request.target_path = platform::NativePath(paths[1]);
 
-  RebuildPrompter prompter(overwrite);
+  OverwritePrompter prompter(overwrite);
   RebuildProgress progress(verbose);
   tasks::NoWindow window;
   tasks::TaskUi ui{prompter, progress, window};
