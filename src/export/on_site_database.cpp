@@ -4,6 +4,7 @@
 #include "db/schema.h"
 #include "db/statements.h"
 #include "platform/files.h"
+#include "tasks_common/copy_start.h"
 #include "tasks_common/rule_steps.h"
 #include "tasks_common/skip_rule.h"
 #include "tasks_common/target_checks.h"
@@ -39,27 +40,19 @@ class OnSiteExport {
   tasks::SkipRule& rule_;
   OnSiteOutcome& outcome_;
 
-  db::Database main_;
-  db::Database target_;
-  db::Recordset new_instruments_;
+  tasks::CopyDatabases copy_;
+  db::Database& main_ = copy_.main;
+  db::Database& target_ = copy_.target;
+  db::Recordset& new_instruments_ = copy_.new_instruments;
   db::Recordset instruments_;
   db::Recordset calibrations_;
   db::Recordset new_calibrations_;
 };
 
 void OnSiteExport::Run() {
-  rule_.Run([&] { ui_.window.SetBusy(true); });
-  rule_.Run([&] {
-    main_ = db::DBEngine().OpenDatabase(platform::NativePath(request_.main_database_path));
-  });
-  rule_.Run([&] { tasks::CopyTemplate(request_.results_folder, request_.target_path); });
-  rule_.Run(
-      [&] { target_ = db::DBEngine().OpenDatabase(platform::NativePath(request_.target_path)); });
-  rule_.Run([&] { ui_.progress.SetCaption(kProgressCaption); });
-  rule_.Run([&] { ui_.progress.SetTask(kProgressTask); });
-  rule_.Run([&] { ui_.progress.Show(); });
-  rule_.Run([&] { ui_.progress.LetEventsRun(); });
-  tasks::Open(rule_, target_, schema::kInstruments, new_instruments_);
+  tasks::StartCopy(rule_, ui_,
+                   {request_.results_folder, request_.main_database_path, request_.target_path},
+                   copy_);
 
   const size_t customer_count = request_.customers.size();
   for (size_t i = 0; i < customer_count; ++i) ExportCustomer(request_.customers[i]);

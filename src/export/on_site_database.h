@@ -25,8 +25,6 @@ namespace export_task {
 
 inline constexpr char kNoCustomerText[] = "Please select at least one customer";
 inline constexpr char kFileErrorPrefix[] = "File Error: ";
-inline constexpr char kProgressCaption[] = "Export Progress";
-inline constexpr char kProgressTask[] = "Exporting Database";
 inline constexpr char kDoneTitle[] = "On-site database created";
 
 struct OnSiteRequest {

@@ -3,7 +3,7 @@
 #include "db/dao.h"
 #include "db/schema.h"
 #include "db/statements.h"
-#include "platform/files.h"
+#include "tasks_common/copy_start.h"
 #include "tasks_common/date_text.h"
 #include "tasks_common/rule_steps.h"
 #include "tasks_common/skip_rule.h"
@@ -45,10 +45,11 @@ class Rebuild {
   tasks::SkipRule rule_;
   ExportLog log_;
 
-  db::Database main_;
-  db::Database target_;
+  tasks::CopyDatabases copy_;
+  db::Database& main_ = copy_.main;
+  db::Database& target_ = copy_.target;
   db::Recordset instruments_;
-  db::Recordset new_instruments_;
+  db::Recordset& new_instruments_ = copy_.new_instruments;
   db::Recordset calibrations_;
   db::Recordset new_calibrations_;
   // A calibration's additional-data query and table stay open until the next calibration's
@@ -71,18 +72,9 @@ RebuildOutcome Rebuild::Run() {
     rule_.Run([&] { tasks::DeleteTarget(request_.target_path); });
   }
 
-  rule_.Run([&] { ui_.window.SetBusy(true); });
-  rule_.Run([&] {
-    main_ = db::DBEngine().OpenDatabase(platform::NativePath(request_.main_database_path));
-  });
-  rule_.Run([&] { tasks::CopyTemplate(request_.results_folder, request_.target_path); });
-  rule_.Run(
-      [&] { target_ = db::DBEngine().OpenDatabase(platform::NativePath(request_.target_path)); });
-  rule_.Run([&] { ui_.progress.SetCaption(kProgressCaption); });
-  rule_.Run([&] { ui_.progress.SetTask(kProgressTask); });
-  rule_.Run([&] { ui_.progress.Show(); });
-  rule_.Run([&] { ui_.progress.LetEventsRun(); });
-  tasks::Open(rule_, target_, schema::kInstruments, new_instruments_);
+  tasks::StartCopy(rule_, ui_,
+                   {request_.results_folder, request_.main_database_path, request_.target_path},
+                   copy_);
   rule_.Run([&] {
     log_.Start(request_.log_time.empty() ? tasks::GeneralDateTime(tasks::LocalNow())
                                          : request_.log_time);

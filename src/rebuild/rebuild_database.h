@@ -15,8 +15,6 @@
 
 namespace rebuild {
 
-inline constexpr char kProgressCaption[] = "Export Progress";
-inline constexpr char kProgressTask[] = "Exporting Database";
 inline constexpr char kDoneTitle[] = "New database created";
 inline constexpr char kDoneSuffix[] = " instruments copied.";
 
