@@ -151,6 +151,8 @@ TableDef ReadTableDef(PageFile& file, uint32_t first_page) {
     page_number = U32(page + kOffNextPage);
   }
 
+  // Page 0 is the database header: a catalog row naming it names no definition.
+  if (def.raw.empty()) ThrowCorrupt(first_page, "a table definition is said to start on page 0");
   const uint8_t* h = def.raw.data();
   // The logical length covers the whole definition; never trust it beyond what we read.
   const size_t end = std::min<size_t>(U32(h + kOffDefLength), def.raw.size());

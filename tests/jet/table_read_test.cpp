@@ -40,6 +40,13 @@ TEST(TableReadTest, ListsUserTablesAndFindsThemCaseInsensitively) {
   }
   auto empty = Database::Open(AccessMadeFile("empty.mdb"));
   EXPECT_TRUE(empty->TableNames().empty());
+  // A damaged catalog row may name page 0 (the header) as a table's definition.
+  try {
+    ReadTableDef(db->file(), 0);
+    FAIL() << "page 0 read as a table definition";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), kErrCorrupt);
+  }
 }
 
 TEST(TableReadTest, EveryRowReadsBackThroughItsLocator) {
