@@ -4,7 +4,7 @@
 // reported after each of our phases (the process's high-water mark, so the insert's figure is
 // taken before anything else runs).
 //
-//   insert_bench [ROWS] [--no-check] [--keep] [--in-memory]
+//   insert_bench [ROWS] [--no-check] [--keep] [--in-memory | --only-in-memory | --only-insert]
 //
 // --in-memory also times the same inserts into a database image in memory, last (its image
 // holds the whole file): the engine's own work, without the writes to the file each commit
@@ -196,16 +196,30 @@ int main(int argc, char** argv) {
   bool check = true;
   bool keep = false;
   bool in_memory = false;
+  // For profiling: only the inserts into memory (the engine's own work), or into the file.
+  bool only_in_memory = false;
+  bool only_insert = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--no-check") == 0) {
       check = false;
     } else if (std::strcmp(argv[i], "--in-memory") == 0) {
       in_memory = true;
+    } else if (std::strcmp(argv[i], "--only-in-memory") == 0) {
+      only_in_memory = true;
+    } else if (std::strcmp(argv[i], "--only-insert") == 0) {
+      only_insert = true;
     } else if (std::strcmp(argv[i], "--keep") == 0) {
       keep = true;
     } else {
       rows = static_cast<uint32_t>(std::stoul(argv[i]));
     }
+  }
+  if (only_in_memory) {
+    double memory_cpu = 0;
+    const double memory_seconds = InsertJet("", rows, memory_cpu);
+    std::printf("insert into memory image: %10.0f  (%6.2f)  %10.0f  (%6.2f)  no file writes\n",
+                rows / memory_seconds, memory_seconds, rows / memory_cpu, memory_cpu);
+    return 0;
   }
   const fs::path folder =
       fs::temp_directory_path() / ("qb-insert-bench-" + std::to_string(getpid()));
@@ -217,6 +231,12 @@ int main(int argc, char** argv) {
   double jet_cpu = 0, sqlite_cpu = 0;
   const double jet_seconds = InsertJet(mdb, rows, jet_cpu);
   const double insert_rss = PeakRssMb();
+  if (only_insert) {
+    std::printf("insert, one row a call:   %10.0f  (%6.2f)  %10.0f  (%6.2f)\n", rows / jet_seconds,
+                jet_seconds, rows / jet_cpu, jet_cpu);
+    fs::remove_all(folder);
+    return 0;
+  }
   double checksum = 0;
   const double scan_cpu_start = CpuSeconds();
   bench::Stopwatch scan_watch;

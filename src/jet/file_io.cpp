@@ -14,6 +14,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+
+#include "jet/file_mapping.h"
 #endif
 
 namespace jet {
@@ -140,10 +142,20 @@ std::error_code LastError() { return std::error_code(errno, std::generic_categor
 
 class OsFile : public FileIo {
  public:
-  explicit OsFile(int fd) : fd_(fd) {}
-  ~OsFile() override { close(fd_); }
+  OsFile(int fd, bool writable) : fd_(fd), writable_(writable) {}
+  ~OsFile() override {
+    mapping_.reset();
+    close(fd_);
+  }
 
   std::error_code ReadAt(uint64_t offset, uint8_t* data, size_t size, size_t& read) override {
+    if (mapping_ != nullptr) {
+      std::error_code error;
+      if (mapping_->Read(offset, data, size, error)) {
+        read = error ? 0 : size;
+        return error;
+      }
+    }
     read = 0;
     while (read < size) {
       const ssize_t got = pread(fd_, data + read, size - read, static_cast<off_t>(offset + read));
@@ -158,27 +170,42 @@ class OsFile : public FileIo {
   }
 
   std::error_code WriteAt(uint64_t offset, const uint8_t* data, size_t size) override {
+    if (FileMapping* mapping = Mapping()) {
+      std::error_code error;
+      if (mapping->Write(offset, data, size, error)) return error;
+    }
+    // Beyond the end of the file (or without a mapping): the write itself grows the file.
     size_t done = 0;
+    std::error_code error;
     while (done < size) {
       const ssize_t put = pwrite(fd_, data + done, size - done, static_cast<off_t>(offset + done));
       if (put < 0) {
         if (errno == EINTR) continue;
-        return LastError();
+        error = LastError();
+        break;
       }
-      if (put == 0) return std::make_error_code(std::errc::io_error);
+      if (put == 0) {
+        error = std::make_error_code(std::errc::io_error);
+        break;
+      }
       done += static_cast<size_t>(put);
     }
-    return {};
+    if (mapping_ != nullptr && offset + done > mapping_->size()) Resized(offset + done);
+    return error;
   }
 
   std::error_code Truncate(uint64_t size) override {
     while (ftruncate(fd_, static_cast<off_t>(size)) != 0) {
       if (errno != EINTR) return LastError();
     }
+    if (mapping_ != nullptr) Resized(size);
     return {};
   }
 
   std::error_code Sync() override {
+    if (mapping_ != nullptr) {
+      if (auto error = mapping_->Sync()) return error;
+    }
 #if defined(__APPLE__)
     // fsync alone leaves the data in the drive's cache on macOS.
     if (fcntl(fd_, F_FULLFSYNC) == 0) return {};
@@ -189,6 +216,8 @@ class OsFile : public FileIo {
     return {};
   }
 
+  bool Mapped() override { return Mapping() != nullptr; }
+
   std::error_code Size(uint64_t& size) override {
     struct stat info {};
     if (fstat(fd_, &info) != 0) return LastError();
@@ -197,7 +226,23 @@ class OsFile : public FileIo {
   }
 
  private:
+  // Files opened for writing are mapped at their first write (readers never pay for it).
+  FileMapping* Mapping() {
+    if (!writable_ || mapping_tried_) return mapping_.get();
+    mapping_tried_ = true;
+    uint64_t size = 0;
+    if (!Size(size)) mapping_ = FileMapping::Create(fd_, size);
+    return mapping_.get();
+  }
+
+  void Resized(uint64_t size) {
+    if (!mapping_->SetSize(size)) mapping_.reset();  // system calls from here on
+  }
+
   int fd_;
+  bool writable_;
+  bool mapping_tried_ = false;
+  std::unique_ptr<FileMapping> mapping_;
 };
 
 class OsFiles : public FileSystem {
@@ -225,7 +270,7 @@ class OsFiles : public FileSystem {
       return nullptr;
     }
     error.clear();
-    return std::make_unique<OsFile>(fd);
+    return std::make_unique<OsFile>(fd, access != FileAccess::kRead);
   }
 
   std::error_code Remove(const std::string& path) override {

@@ -27,6 +27,10 @@ class FileIo {
   // Forces what was written to the disk (fsync), for the durability level that asks for it.
   virtual std::error_code Sync() = 0;
   virtual std::error_code Size(uint64_t& size) = 0;
+  // True when writes to the file's existing bytes are memory copies (a shared mapping): a
+  // caller then writes the changed pieces one by one rather than gathering them into fewer,
+  // larger writes to save system calls.
+  virtual bool Mapped() { return false; }
 };
 
 enum class FileAccess {

@@ -1,6 +1,7 @@
 #include "jet/page_file.h"
 
 #include <algorithm>
+#include <bit>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -25,11 +26,11 @@ constexpr auto kLockRetryDelay = std::chrono::milliseconds(2);
 // handful of pages, and a bulk one should not pin its thousands of copies afterwards.
 constexpr size_t kMaxSpareBuffers = 64;
 
-// Unchanged bytes between two changes of a page, from which on they are journaled as two
-// ranges (a range costs 16 bytes of header and a hash).
+// Unchanged bytes between two changes of a page from which on they are journaled as two parts
+// (a part costs 16 bytes of header and a hash).
 constexpr uint32_t kJournalGap = 32;
-// Bytes compared at once while looking for the changed parts of a range.
-constexpr uint32_t kSkipBlock = 64;
+constexpr uint32_t kBlock = 64;         // bytes compared at once for the parts
+constexpr uint32_t kStep = 4 * kBlock;  // bytes passed over at once where nothing changed
 
 uint64_t Load64(const uint8_t* p) {
   uint64_t value;
@@ -37,27 +38,72 @@ uint64_t Load64(const uint8_t* p) {
   return value;
 }
 
-// The smallest [begin, end) outside of which `a` and `b` agree; false when they are equal.
-// Callers change a few fields of a page, so one range per page journals and writes far less
-// than the page without the bookkeeping of several ranges.
-bool ChangedRange(const uint8_t* a, const uint8_t* b, uint32_t& begin, uint32_t& end) {
-  // Whole blocks through memcmp (vectorised) first: most of a page is unchanged.
-  constexpr uint32_t kBlock = 256;
+// One bit per 8-byte word of a 64-byte block, set where `a` and `b` differ; 0 for an equal
+// block, found with one test (a row's slot and its bytes lie in a few blocks of a page).
+uint32_t DifferingWords(const uint8_t* a, const uint8_t* b) {
+  const auto differs = [&](uint32_t word) -> uint32_t {
+    return (Load64(a + 8 * word) != Load64(b + 8 * word)) << word;
+  };
+  // Written out: compilers leave the loop in place, at several times the cost.
+  return differs(0) | differs(1) | differs(2) | differs(3) | differs(4) | differs(5) | differs(6) |
+         differs(7);
+}
+
+// The blocks [first, last) outside of which `a` and `b` agree; false when they are equal. The
+// ends of a page usually are (only the header and a few slots change at its top), and memcmp
+// passes over them fastest.
+bool ChangedBlocks(const uint8_t* a, const uint8_t* b, uint32_t& first, uint32_t& last) {
   uint32_t i = 0;
-  while (i < kPageSize && std::memcmp(a + i, b + i, kBlock) == 0) i += kBlock;
+  while (i < kPageSize && std::memcmp(a + i, b + i, kStep) == 0) i += kStep;
   if (i == kPageSize) return false;
-  while (Load64(a + i) == Load64(b + i)) i += 8;
-  while (a[i] == b[i]) ++i;
-  uint32_t j = kPageSize;  // the block holding byte i differs, so these loops stop above i
-  while (std::memcmp(a + j - kBlock, b + j - kBlock, kBlock) == 0) j -= kBlock;
-  while (Load64(a + j - 8) == Load64(b + j - 8)) j -= 8;
-  while (a[j - 1] == b[j - 1]) --j;
-  begin = i;
-  end = j;
+  uint32_t j = kPageSize;  // the step holding i differs, so this loop stops above it
+  while (std::memcmp(a + j - kStep, b + j - kStep, kStep) == 0) j -= kStep;
+  first = i;
+  last = j;
   return true;
 }
 
 }  // namespace
+
+void PageFile::FindChangedParts(uint32_t page, const uint8_t* original, const uint8_t* current) {
+  // An insert changes a slot near the top of a page and a row far below it, an index insert
+  // everything from the new entry on: the parts that differ (in whole words) are journaled,
+  // apart where at least kJournalGap bytes between them did not change.
+  bool open = false;
+  uint32_t begin = 0, end = 0;
+  const auto changed = [&](uint32_t first, uint32_t last) {
+    if (open && first - end < kJournalGap) {
+      end = last;
+      return;
+    }
+    if (open) parts_.push_back({page, begin, end});
+    open = true;
+    begin = first;
+    end = last;
+  };
+  uint32_t first = 0, last = 0;
+  if (!ChangedBlocks(original, current, first, last)) return;
+  for (uint32_t block = first; block < last; block += kBlock) {
+    // Equal stretches (a data page's free space between its slots and its rows) go by in
+    // larger steps.
+    while (block % kStep == 0 && last - block >= kStep &&
+           std::memcmp(original + block, current + block, kStep) == 0) {
+      block += kStep;
+    }
+    if (block >= last) break;
+    uint32_t mask = DifferingWords(original + block, current + block);
+    if (mask == 0) continue;
+    if (mask == (1u << (kBlock / 8)) - 1) {
+      changed(block, block + kBlock);
+      continue;
+    }
+    for (; mask != 0; mask &= mask - 1) {
+      const uint32_t at = block + 8 * static_cast<uint32_t>(std::countr_zero(mask));
+      changed(at, at + 8);
+    }
+  }
+  if (open) parts_.push_back({page, begin, end});
+}
 
 PageFile::PageFile(const std::string& path, OpenMode mode) : PageFile(path, mode, {}) {}
 
@@ -259,7 +305,7 @@ void PageFile::set_cache_capacity(size_t pages) {
 
 bool PageFile::Pinned(uint32_t number) const {
   // An operation's changed and appended pages exist nowhere else until it commits.
-  return depth_ > 0 && (number >= op_start_pages_ || originals_.count(number) != 0);
+  return depth_ > 0 && (number >= op_start_pages_ || originals_[number] != nullptr);
 }
 
 void PageFile::TrimCache() {
@@ -297,17 +343,20 @@ void PageFile::BeginOperation() {
                             "' still holds part of a change that failed; it is put back from '" +
                             journal_path_ + "' when the file can be written again.");
   }
-  if (depth_++ == 0) op_start_pages_ = page_count_;
+  if (depth_++ == 0) {
+    op_start_pages_ = page_count_;
+    if (originals_.size() < op_start_pages_) originals_.resize(op_start_pages_);
+  }
 }
 
 uint8_t* PageFile::MutablePage(uint32_t number) {
   if (depth_ == 0) throw std::logic_error("PageFile::MutablePage outside an operation");
   if (number == 0) throw std::logic_error("the database header page is never written");
   uint8_t* page = Load(number);
-  if (number < op_start_pages_ && !originals_.count(number)) {
+  if (number < op_start_pages_ && originals_[number] == nullptr) {
     auto original = NewPageBuffer();
     std::memcpy(original.get(), page, kPageSize);
-    originals_.emplace(number, std::move(original));
+    originals_[number] = std::move(original);
     dirty_.push_back(number);
   }
   versions_[number] = ++version_clock_;
@@ -344,67 +393,32 @@ void PageFile::CommitOperation() {
 void PageFile::WriteCommit() {
   if (io_ == nullptr) {
     image_.resize(static_cast<size_t>(page_count_) * kPageSize);
-    for (uint32_t p = op_start_pages_; p < page_count_; ++p) dirty_.push_back(p);
-    for (uint32_t p : dirty_) {
+    const auto put = [&](uint32_t p) {
       std::memcpy(image_.data() + static_cast<size_t>(p) * kPageSize, cache_[p].get(), kPageSize);
-    }
+    };
+    for (uint32_t p : dirty_) put(p);
+    for (uint32_t p = op_start_pages_; p < page_count_; ++p) put(p);
     return;
   }
   changes_.clear();
+  parts_.clear();
   std::sort(dirty_.begin(), dirty_.end());
   for (uint32_t page : dirty_) {
-    Change change{page, 0, 0};
-    if (ChangedRange(originals_[page].get(), cache_[page].get(), change.begin, change.end)) {
-      changes_.push_back(change);
-    }
+    const size_t first = parts_.size();
+    FindChangedParts(page, originals_[page].get(), cache_[page].get());
+    if (parts_.size() > first) changes_.push_back({page, parts_[first].begin, parts_.back().end});
   }
   if (changes_.empty() && page_count_ == op_start_pages_) return;  // nothing to write
   WriteJournal();
   WriteDatabase();
 }
 
-void PageFile::JournalChangedParts(const Change& change, const uint8_t* original,
-                                   const uint8_t* current) {
-  // An insert changes a slot near the top of a page and a row far below it: the stretch between
-  // is written to the database in the same write (it costs a copy, a second write would cost a
-  // system call), but journaled and hashed only where bytes change.
-  const auto add = [&](uint32_t begin, uint32_t end) {
-    record_.AddRange(change.page, begin, end - begin, original + begin, current + begin);
-  };
-  uint32_t part = change.begin;             // the part being gathered starts here
-  uint32_t changed_end = change.begin + 1;  // and its last change ends here
-  const auto changed = [&](uint32_t first, uint32_t last) {
-    if (first - changed_end >= kJournalGap) {
-      add(part, changed_end);
-      part = first;
-    }
-    changed_end = last + 1;
-  };
-  uint32_t i = change.begin + 1;
-  while (i < change.end) {
-    if (i % 8 != 0 || i + 8 > change.end) {
-      if (original[i] != current[i]) changed(i, i);
-      ++i;
-      continue;
-    }
-    // Unchanged blocks go by in one comparison: a row added at the bottom of a page leaves
-    // most of the range between it and the header as it was.
-    if (i % kSkipBlock == 0 && i + kSkipBlock <= change.end &&
-        std::memcmp(original + i, current + i, kSkipBlock) == 0) {
-      i += kSkipBlock;
-      continue;
-    }
-    // A whole word counts as changed: a part may carry a few unchanged bytes at its ends.
-    if (Load64(original + i) != Load64(current + i)) changed(i, i + 7);
-    i += 8;
-  }
-  add(part, changed_end);
-}
-
 void PageFile::WriteJournal() {
   record_.Reset(op_start_pages_, page_count_);
-  for (const Change& change : changes_) {
-    JournalChangedParts(change, originals_[change.page].get(), cache_[change.page].get());
+  for (const Change& part : parts_) {
+    record_.AddRange(part.page, part.begin, part.end - part.begin,
+                     originals_[part.page].get() + part.begin,
+                     cache_[part.page].get() + part.begin);
   }
   if (page_count_ > op_start_pages_) {
     uint64_t hash = 0;
@@ -450,10 +464,13 @@ void PageFile::WriteDatabase() {
     error = io_->WriteAt(static_cast<uint64_t>(op_start_pages_) * kPageSize, data,
                          static_cast<size_t>(appended) * kPageSize);
   }
-  for (size_t i = 0; i < changes_.size() && !error; ++i) {
-    const Change& change = changes_[i];
-    error = io_->WriteAt(static_cast<uint64_t>(change.page) * kPageSize + change.begin,
-                         cache_[change.page].get() + change.begin, change.end - change.begin);
+  // Into a mapped file the parts that changed; otherwise one write a page, across the unchanged
+  // bytes between its parts (copying them costs less than a system call).
+  const std::vector<Change>& pieces = io_->Mapped() ? parts_ : changes_;
+  for (size_t i = 0; i < pieces.size() && !error; ++i) {
+    const Change& piece = pieces[i];
+    error = io_->WriteAt(static_cast<uint64_t>(piece.page) * kPageSize + piece.begin,
+                         cache_[piece.page].get() + piece.begin, piece.end - piece.begin);
   }
   if (!error && durability_ == Durability::kSync) error = io_->Sync();
   if (!error) return;
@@ -505,8 +522,8 @@ void PageFile::RollbackOperation() {
 
 void PageFile::DiscardOperation() {
   depth_ = 0;
-  for (auto& [number, original] : originals_) {
-    std::swap(cache_[number], original);
+  for (uint32_t number : dirty_) {
+    std::swap(cache_[number], originals_[number]);
     versions_[number] = ++version_clock_;
   }
   cached_ -= page_count_ - op_start_pages_;  // appended pages stay cached until here
@@ -518,12 +535,13 @@ void PageFile::DiscardOperation() {
 }
 
 void PageFile::EndOperation() {
-  for (auto& [number, buffer] : originals_) {
-    if (spare_.size() < kMaxSpareBuffers) spare_.push_back(std::move(buffer));
+  for (uint32_t number : dirty_) {
+    if (spare_.size() < kMaxSpareBuffers) spare_.push_back(std::move(originals_[number]));
+    originals_[number].reset();
   }
-  originals_.clear();
   dirty_.clear();
   changes_.clear();
+  parts_.clear();
   // Pages appended by operations enter the cache without being read: a file that only grows
   // is trimmed here.
   if (cached_ > trim_at_) TrimCache();

@@ -17,7 +17,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "jet/bytes.h"
@@ -139,7 +138,8 @@ class PageFile {
   };
 
  private:
-  // The bytes of one page a commit changes: [begin, end) holds every difference.
+  // Bytes of one page a commit changes, [begin, end): a page's whole span of differences in
+  // changes_, the parts of it that differ in parts_.
   struct Change {
     uint32_t page;
     uint32_t begin;
@@ -155,7 +155,7 @@ class PageFile {
   void TrimCache();
   std::unique_ptr<uint8_t[]> NewPageBuffer();
   void WriteCommit();
-  void JournalChangedParts(const Change& change, const uint8_t* original, const uint8_t* current);
+  void FindChangedParts(uint32_t page, const uint8_t* original, const uint8_t* current);
   void WriteJournal();
   void WriteDatabase();
   std::error_code PutBack();
@@ -194,9 +194,11 @@ class PageFile {
   // The current operation.
   int depth_ = 0;
   uint32_t op_start_pages_ = 0;
-  std::unordered_map<uint32_t, std::unique_ptr<uint8_t[]>> originals_;
-  std::vector<uint32_t> dirty_;  // changed pages that existed before the operation
+  // Per page: its bytes before the operation, for the pages it changed (listed in dirty_).
+  std::vector<std::unique_ptr<uint8_t[]>> originals_;
+  std::vector<uint32_t> dirty_;
   std::vector<Change> changes_;
+  std::vector<Change> parts_;
   Bytes scratch_;
   std::vector<std::unique_ptr<uint8_t[]>> spare_;  // page buffers to reuse for originals
 };

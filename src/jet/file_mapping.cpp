@@ -1,0 +1,173 @@
+#include "jet/file_mapping.h"
+
+#include <atomic>
+#include <cstring>
+
+#if defined(__linux__) && UINTPTR_MAX > 0xFFFFFFFFu
+#define JET_FILE_MAPPING 1
+#include <setjmp.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/vfs.h>
+
+#include <cerrno>
+#include <mutex>
+#endif
+
+namespace jet {
+
+#ifdef JET_FILE_MAPPING
+namespace {
+
+// Address space is reserved ahead of the file in steps of this size, so that a growing file
+// is remapped rarely.
+constexpr uint64_t kReserveStep = uint64_t{64} << 20;
+
+// File systems whose shared mappings share the page cache with pwrite and pread and take
+// SIGBUS only for the failures described in the header: ext2/3/4, XFS, Btrfs, F2FS, ZFS, tmpfs
+// and overlayfs (containers).
+bool MappableFileSystem(int fd) {
+  struct statfs info {};
+  if (fstatfs(fd, &info) != 0) return false;
+  switch (static_cast<uint64_t>(info.f_type)) {
+    case 0xEF53:      // ext2, ext3, ext4
+    case 0x58465342:  // XFS
+    case 0x9123683E:  // Btrfs
+    case 0xF2F52010:  // F2FS
+    case 0x2FC12FC1:  // ZFS
+    case 0x01021994:  // tmpfs
+    case 0x794C7630:  // overlayfs
+      return true;
+    default:
+      return false;
+  }
+}
+
+uint64_t ReserveFor(uint64_t size) {
+  const uint64_t wanted = size < kReserveStep / 2 ? kReserveStep : size * 2;
+  return (wanted + kReserveStep - 1) / kReserveStep * kReserveStep;
+}
+
+// The jump out of a guarded copy that took SIGBUS; null outside guarded copies.
+thread_local sigjmp_buf* t_guard = nullptr;
+struct sigaction g_previous_handler {};
+
+void OnSigbus(int signal_number, siginfo_t* info, void* context) {
+  if (t_guard != nullptr) siglongjmp(*t_guard, 1);
+  // Not a copy of ours: behave as if we had never been installed.
+  if (g_previous_handler.sa_flags & SA_SIGINFO) {
+    if (g_previous_handler.sa_sigaction != nullptr) {
+      g_previous_handler.sa_sigaction(signal_number, info, context);
+      return;
+    }
+  } else if (g_previous_handler.sa_handler != SIG_DFL && g_previous_handler.sa_handler != SIG_IGN) {
+    g_previous_handler.sa_handler(signal_number);
+    return;
+  }
+  // Default action: end the process as SIGBUS would have (the signal is blocked while this
+  // handler runs and is delivered when it returns; a fault would recur anyway).
+  signal(SIGBUS, SIG_DFL);
+  raise(SIGBUS);
+}
+
+void InstallSigbusHandler() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    struct sigaction action {};
+    action.sa_sigaction = OnSigbus;
+    action.sa_flags = SA_SIGINFO;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGBUS, &action, &g_previous_handler);
+  });
+}
+
+}  // namespace
+
+bool GuardedCopy(uint8_t* to, const uint8_t* from, size_t size) {
+  InstallSigbusHandler();
+  sigjmp_buf guard;
+  // The signal mask is not saved (that would cost a system call per copy): the failure path
+  // unblocks SIGBUS itself, which the kernel blocked while the handler ran.
+  if (sigsetjmp(guard, 0) != 0) {
+    t_guard = nullptr;
+    sigset_t sigbus;
+    sigemptyset(&sigbus);
+    sigaddset(&sigbus, SIGBUS);
+    pthread_sigmask(SIG_UNBLOCK, &sigbus, nullptr);
+    return false;
+  }
+  // The fences keep the compiler from moving the copy out from between the two stores (or
+  // dropping the first store as overwritten): the handler must see the guard set during it.
+  t_guard = &guard;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  std::memcpy(to, from, size);
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  t_guard = nullptr;
+  return true;
+}
+
+std::unique_ptr<FileMapping> FileMapping::Create(int fd, uint64_t size) {
+  if (!MappableFileSystem(fd)) return nullptr;
+  const uint64_t length = ReserveFor(size);
+  void* base = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  if (base == MAP_FAILED) return nullptr;
+  InstallSigbusHandler();
+  return std::unique_ptr<FileMapping>(new FileMapping(static_cast<uint8_t*>(base), length, size));
+}
+
+FileMapping::~FileMapping() { munmap(base_, length_); }
+
+bool FileMapping::SetSize(uint64_t size) {
+  if (size > length_) {
+    const uint64_t length = ReserveFor(size);
+    void* base = mremap(base_, length_, length, MREMAP_MAYMOVE);
+    if (base == MAP_FAILED) return false;
+    base_ = static_cast<uint8_t*>(base);
+    length_ = length;
+  }
+  size_ = size;
+  return true;
+}
+
+bool FileMapping::Write(uint64_t offset, const uint8_t* data, size_t size, std::error_code& error) {
+  if (offset > size_ || size > size_ - offset) return false;
+  // A store the file system cannot keep: most often no space left for it (copy-on-write file
+  // systems, sparse files), which is also what pwrite would have said.
+  if (!GuardedCopy(base_ + offset, data, size)) {
+    error = std::make_error_code(std::errc::no_space_on_device);
+  }
+  return true;
+}
+
+bool FileMapping::Read(uint64_t offset, uint8_t* data, size_t size, std::error_code& error) {
+  if (offset > size_ || size > size_ - offset) return false;
+  if (!GuardedCopy(data, base_ + offset, size)) error = std::make_error_code(std::errc::io_error);
+  return true;
+}
+
+std::error_code FileMapping::Sync() {
+  if (size_ == 0) return {};
+  if (msync(base_, size_, MS_SYNC) != 0) return std::error_code(errno, std::generic_category());
+  return {};
+}
+
+#else  // no mappings: every read and write is a system call
+
+bool GuardedCopy(uint8_t* to, const uint8_t* from, size_t size) {
+  std::memcpy(to, from, size);
+  return true;
+}
+
+std::unique_ptr<FileMapping> FileMapping::Create(int, uint64_t) { return nullptr; }
+FileMapping::~FileMapping() = default;
+bool FileMapping::SetSize(uint64_t size) {
+  size_ = size;
+  return true;
+}
+bool FileMapping::Write(uint64_t, const uint8_t*, size_t, std::error_code&) { return false; }
+bool FileMapping::Read(uint64_t, uint8_t*, size_t, std::error_code&) { return false; }
+std::error_code FileMapping::Sync() { return {}; }
+
+#endif
+
+}  // namespace jet

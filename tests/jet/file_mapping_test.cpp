@@ -1,0 +1,165 @@
+// Writes through the shared mapping of an open file: they are seen by every other reader of
+// the file at once, a file that grows or shrinks under them is followed, and a store the file
+// system cannot keep (the file cut short behind our back) comes back as an error instead of
+// ending the process.
+#include "jet/file_mapping.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "jet/create.h"
+#include "jet/error.h"
+#include "jet/file_io.h"
+#include "jet/page_file.h"
+#include "support/fixtures.h"
+
+#ifdef __linux__
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
+namespace jet {
+namespace {
+
+namespace fs = std::filesystem;
+
+Bytes ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::unique_ptr<FileIo> OpenForWriting(const std::string& path) {
+  std::error_code error;
+  auto file = OsFileSystem()->Open(path, FileAccess::kCreateReadWrite, error);
+  EXPECT_FALSE(error) << error.message();
+  return file;
+}
+
+TEST(FileMappingTest, WritesReachOtherReadersAndFollowTheFilesLength) {
+  const std::string path = testing_support::TempDir() + "/mapped.bin";
+  fs::remove(path);
+  auto file = OpenForWriting(path);
+  const Bytes first(3 * kPageSize, 0x11);
+  ASSERT_FALSE(file->WriteAt(0, first.data(), first.size()));  // grows the file
+  // Within the file now: on Linux these are copies into the mapping.
+  const uint8_t patch[5] = {1, 2, 3, 4, 5};
+  ASSERT_FALSE(file->WriteAt(kPageSize + 100, patch, sizeof patch));
+  const Bytes grown(2 * kPageSize, 0x22);
+  ASSERT_FALSE(file->WriteAt(3 * kPageSize, grown.data(), grown.size()));
+  ASSERT_FALSE(file->WriteAt(4 * kPageSize + 7, patch, sizeof patch));  // in the grown part
+
+  Bytes expected = first;
+  expected.insert(expected.end(), grown.begin(), grown.end());
+  std::memcpy(expected.data() + kPageSize + 100, patch, sizeof patch);
+  std::memcpy(expected.data() + 4 * kPageSize + 7, patch, sizeof patch);
+  EXPECT_EQ(ReadWholeFile(path), expected);  // another reader, before any flush
+
+  // Cut short, then written past the old end again: nothing stale is copied.
+  ASSERT_FALSE(file->Truncate(kPageSize));
+  ASSERT_FALSE(file->WriteAt(kPageSize, patch, sizeof patch));
+  Bytes read(kPageSize + sizeof patch);
+  size_t got = 0;
+  ASSERT_FALSE(file->ReadAt(0, read.data(), read.size(), got));
+  ASSERT_EQ(got, read.size());
+  EXPECT_EQ(0, std::memcmp(read.data() + kPageSize, patch, sizeof patch));
+  EXPECT_EQ(ReadWholeFile(path).size(), kPageSize + sizeof patch);
+  EXPECT_FALSE(file->Sync());
+  file.reset();
+  fs::remove(path);
+}
+
+#ifdef __linux__
+TEST(FileMappingTest, AStoreBeyondTheEndOfAShrunkFileIsAnErrorEveryTime) {
+  const std::string path = testing_support::TempDir() + "/shrunk.bin";
+  fs::remove(path);
+  auto file = OpenForWriting(path);
+  const Bytes pages(4 * kPageSize, 0x33);
+  ASSERT_FALSE(file->WriteAt(0, pages.data(), pages.size()));
+  const uint8_t patch[3] = {7, 8, 9};
+  ASSERT_FALSE(file->WriteAt(2 * kPageSize, patch, sizeof patch));
+  if (!file->Mapped()) GTEST_SKIP() << "the temporary folder's file system is not mapped";
+
+  // Another program cuts the file short: our mapping still covers the lost pages.
+  const int other = open(path.c_str(), O_RDWR);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(0, ftruncate(other, kPageSize));
+  close(other);
+  // Twice: the first failure must not leave SIGBUS blocked, or the second would end the test.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    EXPECT_TRUE(file->WriteAt(3 * kPageSize, patch, sizeof patch)) << "attempt " << attempt;
+    uint8_t back[3] = {};
+    size_t got = 0;
+    EXPECT_TRUE(file->ReadAt(2 * kPageSize, back, sizeof back, got)) << "attempt " << attempt;
+  }
+  // The first page is still there and still written through.
+  ASSERT_FALSE(file->WriteAt(10, patch, sizeof patch));
+  EXPECT_EQ(0, std::memcmp(ReadWholeFile(path).data() + 10, patch, sizeof patch));
+  file.reset();
+  fs::remove(path);
+}
+
+TEST(FileMappingTest, GuardedCopyReportsAFaultAndLeavesOtherSignalsAlone) {
+  const std::string path = testing_support::TempDir() + "/guarded.bin";
+  fs::remove(path);
+  const int fd = open(path.c_str(), O_RDWR | O_CREAT, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(0, ftruncate(fd, kPageSize));
+  auto* mapped = static_cast<uint8_t*>(
+      mmap(nullptr, 2 * kPageSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0));
+  ASSERT_NE(mapped, MAP_FAILED);
+  uint8_t buffer[16] = {1};
+  EXPECT_TRUE(GuardedCopy(mapped, buffer, sizeof buffer));
+  EXPECT_FALSE(GuardedCopy(mapped + kPageSize, buffer, sizeof buffer));  // past the end
+  EXPECT_FALSE(GuardedCopy(buffer, mapped + kPageSize, sizeof buffer));
+  EXPECT_TRUE(GuardedCopy(buffer, mapped, sizeof buffer));
+  // Outside a guarded copy SIGBUS keeps its default action: the process ends.
+  EXPECT_EXIT(
+      {
+        volatile uint8_t* beyond = mapped + kPageSize;
+        *beyond = 1;
+      },
+      testing::KilledBySignal(SIGBUS), "");
+  munmap(mapped, 2 * kPageSize);
+  close(fd);
+  fs::remove(path);
+}
+
+TEST(FileMappingTest, ADatabaseCutShortUnderAWriterFailsTheCommitInsteadOfCrashing) {
+  const std::string path = testing_support::TempDir() + "/cut.mdb";
+  fs::remove(path);
+  CreateDatabase(path);
+  const uint64_t size = fs::file_size(path);
+  {
+    PageFile file(path, OpenMode::kReadWrite);
+    const uint32_t last = file.page_count() - 1;
+    {
+      PageFile::Operation op(file);
+      file.MutablePage(last)[100] ^= 0xFF;
+      op.Commit();
+    }
+    const int other = open(path.c_str(), O_RDWR);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(0, ftruncate(other, static_cast<off_t>(kPageSize)));
+    close(other);
+    PageFile::Operation op(file);
+    file.MutablePage(last)[100] ^= 0xFF;
+    try {
+      op.Commit();
+      ADD_FAILURE() << "the commit into the lost page succeeded";
+    } catch (const Error& error) {
+      EXPECT_EQ(error.number(), kErrIo) << error.what();
+    }
+  }
+  EXPECT_LE(fs::file_size(path), size);
+  fs::remove(path);
+  fs::remove(RollbackJournalPath(path));
+}
+#endif
+
+}  // namespace
+}  // namespace jet
