@@ -149,13 +149,7 @@ class OsFile : public FileIo {
   }
 
   std::error_code ReadAt(uint64_t offset, uint8_t* data, size_t size, size_t& read) override {
-    if (mapping_ != nullptr) {
-      std::error_code error;
-      if (mapping_->Read(offset, data, size, error)) {
-        read = error ? 0 : size;
-        return error;
-      }
-    }
+    // Never through the mapping: pages only read stay out of our resident memory.
     read = 0;
     while (read < size) {
       const ssize_t got = pread(fd_, data + read, size - read, static_cast<off_t>(offset + read));

@@ -139,12 +139,6 @@ bool FileMapping::Write(uint64_t offset, const uint8_t* data, size_t size, std::
   return true;
 }
 
-bool FileMapping::Read(uint64_t offset, uint8_t* data, size_t size, std::error_code& error) {
-  if (offset > size_ || size > size_ - offset) return false;
-  if (!GuardedCopy(data, base_ + offset, size)) error = std::make_error_code(std::errc::io_error);
-  return true;
-}
-
 std::error_code FileMapping::Sync() {
   if (size_ == 0) return {};
   if (msync(base_, size_, MS_SYNC) != 0) return std::error_code(errno, std::generic_category());
@@ -165,7 +159,6 @@ bool FileMapping::SetSize(uint64_t size) {
   return true;
 }
 bool FileMapping::Write(uint64_t, const uint8_t*, size_t, std::error_code&) { return false; }
-bool FileMapping::Read(uint64_t, uint8_t*, size_t, std::error_code&) { return false; }
 std::error_code FileMapping::Sync() { return {}; }
 
 #endif

@@ -1,5 +1,6 @@
-// A shared memory mapping of an open file, through which writes and reads of the file's
-// existing bytes become plain memory copies instead of system calls.
+// A shared memory mapping of an open file, through which writes to the file's existing bytes
+// become plain memory copies instead of system calls. (Reads stay system calls: pages only read
+// need not stay in the process's resident memory.)
 //
 // Why: a row insert changes a few bytes on about six pages (the journal, a data page, the table
 // definition, the index leaves). Written with pwrite, each change costs a system call and most
@@ -41,10 +42,9 @@ class FileMapping {
   // the mapping is unusable (the caller drops it).
   bool SetSize(uint64_t size);
 
-  // Both return false (nothing else to do) when [offset, offset + size) is not below size(),
-  // so the caller uses a system call instead; a guarded copy that fails sets `error`.
+  // False (nothing done) when [offset, offset + size) is not below size(), so the caller uses a
+  // system call instead; a guarded copy that fails sets `error`.
   bool Write(uint64_t offset, const uint8_t* data, size_t size, std::error_code& error);
-  bool Read(uint64_t offset, uint8_t* data, size_t size, std::error_code& error);
 
   // Hands every change made through the mapping to the disk (before the file's fsync).
   std::error_code Sync();
