@@ -10,7 +10,7 @@
 namespace jet {
 namespace {
 
-constexpr uint8_t kMagic[8] = {'Q', 'B', 'J', 'O', 'U', 'R', 'N', '1'};
+constexpr uint8_t kMagic[8] = {'Q', 'B', 'J', 'O', 'U', 'R', 'N', '2'};
 constexpr size_t kHeaderSize = 48;
 constexpr size_t kChecksumAt = 40;
 constexpr size_t kRangeHeaderSize = 16;
@@ -18,9 +18,12 @@ constexpr size_t kRangeHeaderSize = 16;
 // foreign header, not a reason to allocate.
 constexpr uint64_t kMaxBody = (uint64_t{1} << 32) - 1;
 
-constexpr uint64_t kPrime1 = 0x9E3779B185EBCA87ull;
-constexpr uint64_t kPrime2 = 0xC2B2AE3D27D4EB4Full;
-constexpr uint64_t kPrime3 = 0x165667B19E3779F9ull;
+// Odd constants with well mixed bits, XORed into the data so that zero words do not zero the
+// products.
+constexpr uint64_t kSecret0 = 0xA0761D6478BD642Full;
+constexpr uint64_t kSecret1 = 0xE7037ED1A0B428DBull;
+constexpr uint64_t kSecret2 = 0x8EBC6AF09C88C6E3ull;
+constexpr uint64_t kSecret3 = 0x589965CC75374CC3ull;
 
 // Words as little-endian, so a journal means the same on every machine.
 uint64_t Word(const uint8_t* p) {
@@ -33,20 +36,30 @@ uint64_t Word(const uint8_t* p) {
   }
 }
 
-uint64_t RotateLeft(uint64_t value, int bits) { return (value << bits) | (value >> (64 - bits)); }
+uint64_t HalfWord(const uint8_t* p) { return U32(p); }
 
-uint64_t Round(uint64_t lane, uint64_t word) {
-  lane += word * kPrime2;
-  return RotateLeft(lane, 31) * kPrime1;
+// The 128-bit product of a and b, its halves in `low` and `high`.
+void MultiplyWide(uint64_t a, uint64_t b, uint64_t& low, uint64_t& high) {
+#if defined(__SIZEOF_INT128__)
+  const unsigned __int128 product = static_cast<unsigned __int128>(a) * b;
+  low = static_cast<uint64_t>(product);
+  high = static_cast<uint64_t>(product >> 64);
+#else
+  const uint64_t a_low = a & 0xFFFFFFFF, a_high = a >> 32;
+  const uint64_t b_low = b & 0xFFFFFFFF, b_high = b >> 32;
+  const uint64_t low_low = a_low * b_low, high_low = a_high * b_low;
+  const uint64_t low_high = a_low * b_high, high_high = a_high * b_high;
+  const uint64_t cross = (low_low >> 32) + (high_low & 0xFFFFFFFF) + low_high;
+  low = (cross << 32) | (low_low & 0xFFFFFFFF);
+  high = high_high + (high_low >> 32) + (cross >> 32);
+#endif
 }
 
-uint64_t Avalanche(uint64_t h) {
-  h ^= h >> 33;
-  h *= 0xFF51AFD7ED558CCDull;
-  h ^= h >> 33;
-  h *= 0xC4CEB9FE1A85EC53ull;
-  h ^= h >> 33;
-  return h;
+// Both halves of the product folded: every input bit reaches many output bits.
+uint64_t Mix(uint64_t a, uint64_t b) {
+  uint64_t low, high;
+  MultiplyWide(a, b, low, high);
+  return low ^ high;
 }
 
 void PutU64(uint8_t* p, uint64_t v) {
@@ -64,23 +77,39 @@ uint64_t Checksum(const Bytes& record) {
 std::string RollbackJournalPath(const std::string& database_path) { return database_path + ".qbj"; }
 
 uint64_t JournalHash(const uint8_t* data, size_t size, uint64_t seed) {
-  // Four lanes; in the loop each word's multiplication is off the lanes' dependency chains, so
-  // they overlap (about 8 GB/s here: a commit's journal is hashed twice, originals and new
-  // bytes). The lanes are mixed thoroughly at the end.
-  uint64_t lanes[4] = {seed + kPrime1 + kPrime2, seed + kPrime2, seed, seed - kPrime1};
-  size_t i = 0;
-  for (; i + 32 <= size; i += 32) {
-    for (int lane = 0; lane < 4; ++lane) {
-      lanes[lane] = RotateLeft(lanes[lane] + Word(data + i + 8 * lane) * kPrime2, 31);
+  // One 64x64->128-bit multiplication per 16 bytes, in three independent lanes over long
+  // inputs: about 30 GB/s here, and a few nanoseconds for the short parts most commits
+  // journal (a commit hashes its originals and its new bytes, several kilobytes a row).
+  const uint8_t* p = data;
+  seed ^= Mix(seed ^ kSecret0, kSecret1);
+  uint64_t a = 0, b = 0;
+  if (size <= 16) {
+    if (size >= 4) {  // two overlapping reads cover 4..16 bytes
+      const size_t step = (size >> 3) << 2;
+      a = (HalfWord(p) << 32) | HalfWord(p + step);
+      b = (HalfWord(p + size - 4) << 32) | HalfWord(p + size - 4 - step);
+    } else if (size > 0) {
+      a = (uint64_t{p[0]} << 16) | (uint64_t{p[size >> 1]} << 8) | p[size - 1];
     }
+  } else {
+    size_t left = size;
+    if (left > 48) {
+      uint64_t lane1 = seed, lane2 = seed;
+      do {
+        seed = Mix(Word(p) ^ kSecret1, Word(p + 8) ^ seed);
+        lane1 = Mix(Word(p + 16) ^ kSecret2, Word(p + 24) ^ lane1);
+        lane2 = Mix(Word(p + 32) ^ kSecret3, Word(p + 40) ^ lane2);
+        p += 48;
+        left -= 48;
+      } while (left > 48);
+      seed ^= lane1 ^ lane2;
+    }
+    for (; left > 16; left -= 16, p += 16) seed = Mix(Word(p) ^ kSecret1, Word(p + 8) ^ seed);
+    a = Word(p + left - 16);  // the last 16 bytes, overlapping what went before
+    b = Word(p + left - 8);
   }
-  uint64_t h = Round(Round(Round(Round(seed, lanes[0]), lanes[1]), lanes[2]), lanes[3]);
-  h += kPrime3 + size;
-  for (; i + 8 <= size; i += 8) {
-    h = RotateLeft(h ^ Round(0, Word(data + i)), 27) * kPrime1 + kPrime3;
-  }
-  for (; i < size; ++i) h = RotateLeft(h ^ (data[i] * kPrime3), 11) * kPrime1;
-  return Avalanche(h);
+  MultiplyWide(a ^ kSecret1, b ^ seed, a, b);
+  return Mix(a ^ kSecret0 ^ size, b ^ kSecret1);
 }
 
 void JournalRecordBuilder::Reset(uint32_t original_pages, uint32_t new_pages) {

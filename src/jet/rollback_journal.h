@@ -17,7 +17,7 @@
 //
 // Layout (little-endian):
 //   header, 48 bytes:
-//     0  8  magic "QBJOURN1"
+//     0  8  magic "QBJOURN2"
 //     8  4  page size (4096)
 //    12  4  page count before the commit
 //    16  4  page count after the commit

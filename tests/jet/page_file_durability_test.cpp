@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <set>
 #include <thread>
 
 #include "jet/error.h"
@@ -402,6 +403,27 @@ TEST(PageFileDurabilityTest, ATornOrForeignJournalIsIgnoredAndADamagedOneRefused
     EXPECT_EQ(e.number(), kErrCorrupt);
   }
   EXPECT_EQ(ReadFile(path), image);
+}
+
+// The journal's hash decides whether a commit reached the file and whether a record is whole:
+// a change of any bit, of the length or of the seed must change it.
+TEST(JournalHashTest, EveryBitTheLengthAndTheSeedCount) {
+  std::mt19937 random(7);
+  Bytes data(320);
+  for (auto& byte : data) byte = static_cast<uint8_t>(random());
+  for (size_t size : {1u, 3u, 4u, 7u, 8u, 15u, 16u, 17u, 31u, 48u, 49u, 100u, 320u}) {
+    const uint64_t hash = JournalHash(data.data(), size);
+    for (size_t bit = 0; bit < size * 8; ++bit) {
+      data[bit / 8] ^= static_cast<uint8_t>(1u << (bit % 8));
+      ASSERT_NE(JournalHash(data.data(), size), hash) << size << " bytes, bit " << bit;
+      data[bit / 8] ^= static_cast<uint8_t>(1u << (bit % 8));
+    }
+    EXPECT_NE(JournalHash(data.data(), size, 1), hash) << size;
+  }
+  const Bytes zeros(300, 0);
+  std::set<uint64_t> seen;
+  for (size_t size = 0; size <= zeros.size(); ++size) seen.insert(JournalHash(zeros.data(), size));
+  EXPECT_EQ(seen.size(), zeros.size() + 1);
 }
 
 #ifndef _WIN32
