@@ -257,6 +257,7 @@ struct AsciiCode {
   std::array<uint8_t, 2> inline_bytes{};
   bool unprintable = false;
   uint8_t unprintable_byte = 0;
+  bool only_inline = false;  // the character adds nothing to a key beyond its inline codes
 };
 
 std::array<AsciiCode, 128> BuildAsciiCodes() {
@@ -271,6 +272,7 @@ std::array<AsciiCode, 128> BuildAsciiCodes() {
     ascii.inline_bytes = {code.inline_bytes[0], code.inline_bytes[1]};
     ascii.unprintable = code.unprintable;
     ascii.unprintable_byte = code.unprintable_byte;
+    ascii.only_inline = code.OnlyInline() && code.inline_len <= 2;
   }
   return codes;
 }
@@ -336,6 +338,36 @@ class UnprintableStream {
 
 int Sign(int v) { return (v > 0) - (v < 0); }
 
+// The key of a text whose indexed part is ASCII with inline codes only (letters, digits,
+// most punctuation and spaces): those inline codes between the flag and the end bytes, as
+// AppendTextValue writes them, built without converting the text to UTF-16. False, with
+// `out` as it was, for text that needs the full key.
+bool AppendAsciiTextKey(std::string_view utf8, bool ascending, Bytes& out) {
+  // ASCII bytes are UTF-16 code units one to one, so the cut to the indexed part is the same.
+  const std::string_view text = IndexedPart(utf8);
+  const std::array<AsciiCode, 128>& codes = AsciiCodes();
+  const size_t start = out.size();
+  out.reserve(start + 2 * text.size() + 4);  // inline codes are at most 2 bytes a character
+  out.push_back(ascending ? kAscendingValueFlag : kDescendingValueFlag);
+  for (const char ch : text) {
+    const auto c = static_cast<uint8_t>(ch);
+    if (c >= 0x80 || !codes[c].only_inline) {
+      out.resize(start);
+      return false;
+    }
+    const AsciiCode& code = codes[c];
+    if (code.inline_len > 0) out.push_back(code.inline_bytes[0]);
+    if (code.inline_len > 1) out.push_back(code.inline_bytes[1]);
+  }
+  out.push_back(kEndText);
+  if (!ascending) {
+    out.push_back(kEndKey);
+    for (size_t i = start + 1; i < out.size(); ++i) out[i] = static_cast<uint8_t>(~out[i]);
+  }
+  out.push_back(kEndKey);
+  return true;
+}
+
 // The comparison of two texts, or nullopt when a character needs the full keys.
 std::optional<int> CompareAscii(std::string_view a, std::string_view b) {
   // A non-ASCII byte inside the first 255 bytes makes these cuts wrong, but then the walk
@@ -378,6 +410,12 @@ bool IsGeneralSortOrder(uint16_t lcid, uint8_t version) {
 void AppendGeneralTextKey(std::u16string_view text, bool ascending, Bytes& out) {
   out.push_back(ascending ? kAscendingValueFlag : kDescendingValueFlag);
   AppendTextValue(text, ascending, out);
+}
+
+void AppendGeneralTextKey(std::string_view utf8, bool ascending, Bytes& out) {
+  if (!AppendAsciiTextKey(utf8, ascending, out)) {
+    AppendGeneralTextKey(Utf8ToUtf16(utf8), ascending, out);
+  }
 }
 
 Bytes GeneralSortKey(std::string_view utf8) {

@@ -22,6 +22,8 @@ bool IsGeneralSortOrder(uint16_t lcid, uint8_t version);
 // 0x80 descending), then the encoded text. Null values are the key encoder's business (a
 // single 0x00 / 0xFF flag byte); this writes only non-null text.
 void AppendGeneralTextKey(std::u16string_view text, bool ascending, Bytes& out);
+// The same for UTF-8 text, as values hold it.
+void AppendGeneralTextKey(std::string_view utf8, bool ascending, Bytes& out);
 
 // The ascending key of a text without the flag byte: what CompareText orders by.
 Bytes GeneralSortKey(std::string_view utf8);

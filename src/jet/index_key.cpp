@@ -11,10 +11,10 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "jet/collation.h"
 #include "jet/error.h"
-#include "jet/text.h"
 #include "jet/value_convert.h"
 
 namespace jet {
@@ -107,7 +107,7 @@ void AppendText(const ColumnDef& column, const Value& value, bool ascending, Byt
                                      std::to_string(column.sort_version) +
                                      ", whose index keys this engine cannot build.");
   }
-  AppendGeneralTextKey(Utf8ToUtf16(value.As<std::string>()), ascending, out);
+  AppendGeneralTextKey(std::string_view(value.As<std::string>()), ascending, out);
 }
 
 const ColumnDef& IndexedColumn(const TableDef& def, uint16_t number) {
@@ -235,6 +235,13 @@ void AppendColumnKey(const ColumnDef& column, const Value& value, bool ascending
 Bytes EncodeIndexKey(const RealIndexDef& index, const TableDef& def,
                      const std::vector<Value>& row_values) {
   Bytes key;
+  EncodeIndexKeyTo(index, def, row_values, key);
+  return key;
+}
+
+void EncodeIndexKeyTo(const RealIndexDef& index, const TableDef& def,
+                      const std::vector<Value>& row_values, Bytes& key) {
+  key.clear();
   for (const IndexColumn& ic : index.columns) {
     // TableDef::columns is sorted by column number, and row values follow that order.
     const auto it =
@@ -252,7 +259,6 @@ Bytes EncodeIndexKey(const RealIndexDef& index, const TableDef& def,
     }
     AppendColumnKey(column, row_values[position], ic.ascending, key);
   }
-  return key;
 }
 
 Bytes EncodeLookupKey(const RealIndexDef& index, const TableDef& def,

@@ -32,6 +32,9 @@ bool IsAllNullKey(ByteSpan key, const RealIndexDef& index);
 // per live column, in column-number order (the order of TableDef::columns).
 Bytes EncodeIndexKey(const RealIndexDef& index, const TableDef& def,
                      const std::vector<Value>& row_values);
+// The same, into `key` (its old contents replaced).
+void EncodeIndexKeyTo(const RealIndexDef& index, const TableDef& def,
+                      const std::vector<Value>& row_values, Bytes& key);
 
 // The key, or the leading part of a key, for values a caller looks up: `values` holds one value
 // for each of the first values.size() columns of the index, in the index's column order. With

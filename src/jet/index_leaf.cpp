@@ -3,6 +3,7 @@
 #include "jet/index_leaf.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "jet/index_reader.h"
@@ -35,6 +36,13 @@ struct EntryBytes {
   size_t key_size() const { return size() - kRowPointerSize; }
   uint8_t operator[](size_t j) const { return j < head_size ? head[j] : tail[j - head_size]; }
   RowLocator row() const {
+    // The row pointer ends the entry: within its stored part unless the shared prefix reaches
+    // into it.
+    if (tail_size >= kRowPointerSize || tail_size == 0) {
+      const uint8_t* p =
+          tail_size == 0 ? head + head_size - kRowPointerSize : tail + tail_size - kRowPointerSize;
+      return {U24BE(p), p[3]};
+    }
     const size_t k = key_size();
     return {(static_cast<uint32_t>((*this)[k]) << 16) |
                 (static_cast<uint32_t>((*this)[k + 1]) << 8) | (*this)[k + 2],
@@ -56,21 +64,14 @@ EntryBytes EntryAt(const uint8_t* page, const LeafLayout& layout, size_t i) {
   return e;
 }
 
-int Sign(int c) { return c < 0 ? -1 : (c > 0 ? 1 : 0); }
-
 // CompareKeys of the entry's key against `key`.
 int CompareEntryKey(const EntryBytes& e, ByteSpan key) {
   const size_t k = e.key_size();
   const size_t h = std::min(e.head_size, k);
-  size_t n = std::min(h, key.size());
-  if (n != 0) {
-    if (const int c = std::memcmp(e.head, key.data(), n)) return Sign(c);
-  }
+  if (const int c = CompareKeyBytes(e.head, key.data(), std::min(h, key.size()))) return c;
   if (key.size() < h) return 1;  // `key` is a proper prefix of the entry's key
-  n = std::min(k - h, key.size() - h);
-  if (n != 0) {
-    if (const int c = std::memcmp(e.tail, key.data() + h, n)) return Sign(c);
-  }
+  const size_t n = std::min(k - h, key.size() - h);
+  if (const int c = CompareKeyBytes(e.tail, key.data() + h, n)) return c;
   if (k == key.size()) return 0;
   return k < key.size() ? -1 : 1;
 }
@@ -87,9 +88,74 @@ uint8_t NewEntryByte(ByteSpan key, const uint8_t row[kRowPointerSize], size_t j)
   return j < key.size() ? key[j] : row[j - key.size()];
 }
 
-void SetBit(uint8_t* mask, size_t bit) { mask[bit / 8] |= static_cast<uint8_t>(1u << (bit % 8)); }
-void ClearBit(uint8_t* mask, size_t bit) {
-  mask[bit / 8] &= static_cast<uint8_t>(~(1u << (bit % 8)));
+uint64_t LoadLE64(const uint8_t* p) {
+  uint64_t v = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(&v, p, sizeof v);
+  } else {
+    for (int i = 7; i >= 0; --i) v = (v << 8) | p[i];
+  }
+  return v;
+}
+void StoreLE64(uint8_t* p, uint64_t v) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(p, &v, sizeof v);
+  } else {
+    for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+  }
+}
+
+// Adds `delta` to each of `count` entry ends, four at a time: the ends stay below 4096, so
+// no sum carries into the next 16-bit lane of a 64-bit word, whatever the byte order.
+void AddToEnds(uint16_t* ends, size_t count, uint16_t delta) {
+  const uint64_t deltas = delta * uint64_t{0x0001000100010001};
+  size_t i = 0;
+  for (; i + 4 <= count; i += 4) {
+    uint64_t four;
+    std::memcpy(&four, ends + i, sizeof four);
+    four += deltas;
+    std::memcpy(ends + i, &four, sizeof four);
+  }
+  for (; i < count; ++i) ends[i] = static_cast<uint16_t>(ends[i] + delta);
+}
+
+// Splicing `shift` bytes in after data byte `at` moves every entry end in (at, old_end] up by
+// that much, and the new entry ends at `at + shift`. The mask is shifted in place, eight bytes
+// at a time from the top down (each word read before the bytes below it are written), where
+// moving entry by entry would cost a read and write of the mask for each entry after it.
+void ShiftMaskAbove(uint8_t* mask, size_t at, size_t old_end, size_t shift) {
+  const size_t q = shift / 8, r = shift % 8;
+  // Mask byte j moved up by `shift` bits: bits of bytes j - q and j - q - 1.
+  const auto shifted = [&](size_t j) -> uint8_t {
+    const unsigned high = j >= q ? mask[j - q] : 0;
+    const unsigned low = j >= q + 1 ? mask[j - q - 1] : 0;
+    return static_cast<uint8_t>((high << r) | (low >> (8 - r)));
+  };
+  const size_t new_end = at + shift;
+  const size_t top = (old_end + shift) / 8;  // the highest byte with a bit once shifted
+  // Bytes above the new entry's end hold nothing but moved bits.
+  size_t j = top + 1;
+  const size_t moved_only = new_end / 8 + 1;
+  for (; j >= moved_only + 8; j -= 8) {
+    const size_t b = j - 8;
+    const uint64_t low = r == 0 ? 0 : mask[b - q - 1] >> (8 - r);
+    StoreLE64(mask + b, (LoadLE64(mask + b - q) << r) | low);
+  }
+  for (; j > moved_only; --j) mask[j - 1] = shifted(j - 1);
+  // Below: bits up to `at` stay, those in (at, at + shift) are cleared, and the new end is set.
+  for (size_t k = std::min(j, new_end / 8 + 1); k-- > (at + 1) / 8;) {
+    uint8_t v = shifted(k);
+    for (int bit = 0; bit < 8; ++bit) {
+      const size_t p = 8 * k + static_cast<size_t>(bit);
+      const uint8_t m = static_cast<uint8_t>(1u << bit);
+      if (p <= at) {
+        v = static_cast<uint8_t>((v & ~m) | (mask[k] & m));
+      } else if (p <= new_end) {
+        v = static_cast<uint8_t>(p == new_end ? v | m : v & ~m);
+      }
+    }
+    mask[k] = v;
+  }
 }
 
 }  // namespace
@@ -112,6 +178,9 @@ bool ReadLeafLayout(const uint8_t* page, LeafLayout& layout) {
     }
   }
   const size_t n = layout.ends.size();
+  const uint8_t* const unused = page + kOffsetEntries + layout.data_size();
+  layout.zero_after_entries =
+      std::all_of(unused, page + kPageSize, [](uint8_t b) { return b == 0; });
   if (n == 0) return layout.prefix == 0;
   if (layout.ends[0] < std::max<size_t>(layout.prefix, kRowPointerSize)) return false;
   // Our encoder's prefix is everything the entries share (none on a page of one); a page
@@ -165,11 +234,20 @@ class LeafSearch {
   LeafSearch(const uint8_t* page, const LeafLayout& layout, ByteSpan key)
       : page_(page), layout_(layout), key_(key) {
     const size_t n = std::min<size_t>(layout.prefix, key.size());
-    head_ = n == 0 ? 0 : Sign(std::memcmp(page + kOffsetEntries, key.data(), n));
+    head_ = CompareKeyBytes(page + kOffsetEntries, key.data(), n);
   }
 
-  int CompareKey(size_t i) const {
+  int CompareKey(size_t i) const { return CompareKey(i, EntryAt(page_, layout_, i)); }
+
+  int Compare(size_t i, RowLocator row) const {
     const EntryBytes e = EntryAt(page_, layout_, i);
+    if (const int c = CompareKey(i, e)) return c;
+    const RowLocator r = e.row();
+    return r == row ? 0 : (r < row ? -1 : 1);
+  }
+
+ private:
+  int CompareKey(size_t i, const EntryBytes& e) const {
     if (i == 0 || e.key_size() < e.head_size) return CompareEntryKey(e, key_);
     if (head_ != 0) return head_;
     const size_t prefix = e.head_size;
@@ -177,20 +255,11 @@ class LeafSearch {
     const size_t k = e.key_size() - prefix;
     const size_t rest = key_.size() - prefix;
     const size_t n = std::min(k, rest);
-    if (n != 0) {
-      if (const int c = std::memcmp(e.tail, key_.data() + prefix, n)) return Sign(c);
-    }
+    if (const int c = CompareKeyBytes(e.tail, key_.data() + prefix, n)) return c;
     if (k == rest) return 0;
     return k < rest ? -1 : 1;
   }
 
-  int Compare(size_t i, RowLocator row) const {
-    if (const int c = CompareKey(i)) return c;
-    const RowLocator r = EntryAt(page_, layout_, i).row();
-    return r == row ? 0 : (r < row ? -1 : 1);
-  }
-
- private:
   const uint8_t* page_;
   const LeafLayout& layout_;
   ByteSpan key_;
@@ -258,18 +327,17 @@ void InsertInLeaf(uint8_t* page, LeafLayout& layout, size_t pos, ByteSpan key, R
   uint8_t* data = page + kOffsetEntries;
   std::memmove(data + at + stored, data + at, old_end - at);
   for (size_t j = prefix; j < size; ++j) data[at + j - prefix] = NewEntryByte(key, row_bytes, j);
-  // The encoder leaves nothing after the last entry.
-  std::memset(data + old_end + stored, 0, kEntryArea - old_end - stored);
-
-  uint8_t* mask = page + kOffsetMask;
-  for (size_t i = pos; i < n; ++i) ClearBit(mask, layout.ends[i]);
-  for (size_t i = pos; i < n; ++i) {
-    layout.ends[i] = static_cast<uint16_t>(layout.ends[i] + stored);
-    SetBit(mask, layout.ends[i]);
+  // The encoder leaves nothing after the last entry; a page that already has nothing there
+  // keeps it so, as the entries only moved into bytes that were zero.
+  if (!layout.zero_after_entries) {
+    std::memset(data + old_end + stored, 0, kEntryArea - old_end - stored);
+    layout.zero_after_entries = true;
   }
+
+  ShiftMaskAbove(page + kOffsetMask, at, old_end, stored);
+  AddToEnds(layout.ends.data() + pos, n - pos, static_cast<uint16_t>(stored));
   layout.ends.insert(layout.ends.begin() + static_cast<ptrdiff_t>(pos),
                      static_cast<uint16_t>(at + stored));
-  SetBit(mask, at + stored);
 
   page[1] = 0x01;
   PutU16(page + kOffsetFreeSpace, static_cast<uint16_t>(kEntryArea - old_end - stored));

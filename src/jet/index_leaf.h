@@ -25,6 +25,7 @@ using RowLocator = RowPointer;
 struct LeafLayout {
   uint16_t prefix = 0;
   std::vector<uint16_t> ends;
+  bool zero_after_entries = false;  // every byte after the last entry is zero
 
   size_t size() const { return ends.size(); }
   size_t data_size() const { return ends.empty() ? 0 : ends.back(); }

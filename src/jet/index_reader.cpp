@@ -34,16 +34,6 @@ std::string Hex(uint8_t b) {
 
 }  // namespace
 
-int CompareKeys(ByteSpan a, ByteSpan b) {
-  const size_t n = std::min(a.size(), b.size());
-  if (n != 0) {
-    const int c = std::memcmp(a.data(), b.data(), n);
-    if (c != 0) return c < 0 ? -1 : 1;
-  }
-  if (a.size() == b.size()) return 0;
-  return a.size() < b.size() ? -1 : 1;
-}
-
 IndexPage DecodeIndexPage(uint32_t number, const uint8_t* page, uint32_t page_count) {
   IndexPage out;
   out.number = number;

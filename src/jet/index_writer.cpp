@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <functional>
 #include <optional>
@@ -41,63 +42,85 @@ constexpr size_t kMaxDepth = 32;
 constexpr size_t kMaxDecodedPages = 512;
 constexpr size_t kMaxLayouts = 8192;
 
-// One entry as stored before prefix compression, without copying the key.
-struct EntryView {
-  ByteSpan key;
-  std::array<uint8_t, 8> suffix{};
-  size_t suffix_size = 0;
-
-  size_t size() const { return key.size() + suffix_size; }
-  uint8_t operator[](size_t i) const { return i < key.size() ? key[i] : suffix[i - key.size()]; }
-};
-
-EntryView View(const IndexPage& page, size_t i) {
-  const IndexPage::Entry& e = page.entries[i];
-  EntryView v;
-  v.key = page.Key(i);
-  v.suffix[0] = static_cast<uint8_t>(e.row.page >> 16);
-  v.suffix[1] = static_cast<uint8_t>(e.row.page >> 8);
-  v.suffix[2] = static_cast<uint8_t>(e.row.page);
-  v.suffix[3] = e.row.row;
-  v.suffix_size = 4;
-  if (!page.leaf) {
-    for (int b = 0; b < 4; ++b) v.suffix[4 + b] = static_cast<uint8_t>(e.child >> (24 - 8 * b));
-    v.suffix_size = 8;
-  }
-  return v;
-}
-
-size_t CommonPrefix(const EntryView& a, const EntryView& b) {
-  const size_t n = std::min(a.size(), b.size());
+// The length of the common prefix of n bytes, compared a word at a time: pages are encoded
+// and split by the prefixes of all their neighbouring entries.
+size_t CommonPrefixBytes(const uint8_t* a, const uint8_t* b, size_t n) {
   size_t i = 0;
-  const size_t keys = std::min({a.key.size(), b.key.size(), n});
-  while (i < keys && a.key[i] == b.key[i]) ++i;
-  if (i < keys) return i;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t x, y;
+    std::memcpy(&x, a + i, sizeof x);
+    std::memcpy(&y, b + i, sizeof y);
+    if (x != y) {
+      if constexpr (std::endian::native == std::endian::little) {
+        return i + static_cast<size_t>(std::countr_zero(x ^ y) / 8);
+      } else {
+        return i + static_cast<size_t>(std::countl_zero(x ^ y) / 8);
+      }
+    }
+  }
   while (i < n && a[i] == b[i]) ++i;
   return i;
 }
 
-std::vector<EntryView> Views(const IndexPage& page) {
-  std::vector<EntryView> views;
-  views.reserve(page.entries.size());
-  for (size_t i = 0; i < page.entries.size(); ++i) views.push_back(View(page, i));
-  return views;
+// Appends entry `i` as stored before prefix compression: key, 3-byte big-endian data page,
+// row byte and, on node pages, the 4-byte big-endian child page.
+void AppendEntryBytes(const IndexPage& page, size_t i, Bytes& out) {
+  const IndexPage::Entry& e = page.entries[i];
+  const ByteSpan key = page.Key(i);
+  out.insert(out.end(), key.begin(), key.end());
+  const uint8_t row[] = {static_cast<uint8_t>(e.row.page >> 16),
+                         static_cast<uint8_t>(e.row.page >> 8), static_cast<uint8_t>(e.row.page),
+                         e.row.row};
+  out.insert(out.end(), row, row + sizeof row);
+  if (!page.leaf) {
+    const uint8_t child[] = {static_cast<uint8_t>(e.child >> 24),
+                             static_cast<uint8_t>(e.child >> 16),
+                             static_cast<uint8_t>(e.child >> 8), static_cast<uint8_t>(e.child)};
+    out.insert(out.end(), child, child + sizeof child);
+  }
+}
+
+// A page's entries as stored before prefix compression, back to back, with the common
+// prefix of each entry and the one before it: all that encoding and splitting measure.
+struct FlatEntries {
+  Bytes bytes;
+  std::vector<uint32_t> starts;  // entry i is bytes [starts[i], starts[i + 1])
+  std::vector<uint32_t> shared;  // shared[i]: common prefix of entries i - 1 and i; shared[0] 0
+
+  size_t count() const { return shared.size(); }
+  size_t size(size_t i) const { return starts[i + 1] - starts[i]; }
+  const uint8_t* data(size_t i) const { return bytes.data() + starts[i]; }
+};
+
+FlatEntries Flatten(const IndexPage& page) {
+  FlatEntries flat;
+  const size_t n = page.entries.size();
+  flat.bytes.reserve(page.keys.size() + n * 8);
+  flat.starts.resize(n + 1);
+  for (size_t i = 0; i < n; ++i) {
+    flat.starts[i] = static_cast<uint32_t>(flat.bytes.size());
+    AppendEntryBytes(page, i, flat.bytes);
+  }
+  flat.starts[n] = static_cast<uint32_t>(flat.bytes.size());
+  flat.shared.assign(n, 0);
+  for (size_t i = 1; i < n; ++i) {
+    const size_t common = std::min(flat.size(i - 1), flat.size(i));
+    flat.shared[i] =
+        static_cast<uint32_t>(CommonPrefixBytes(flat.data(i - 1), flat.data(i), common));
+  }
+  return flat;
 }
 
 // The shared prefix of a page: the common prefix of all its entries, none on a page of one.
-size_t SharedPrefix(const std::vector<EntryView>& views) {
-  if (views.size() < 2) return 0;
-  size_t prefix = views[0].size();
-  for (size_t i = 1; i < views.size() && prefix > 0; ++i) {
-    prefix = std::min(prefix, CommonPrefix(views[i - 1], views[i]));
-  }
+size_t SharedPrefix(const FlatEntries& flat) {
+  if (flat.count() < 2) return 0;
+  size_t prefix = flat.size(0);
+  for (size_t i = 1; i < flat.count(); ++i) prefix = std::min<size_t>(prefix, flat.shared[i]);
   return prefix;
 }
 
-size_t DataSize(const std::vector<EntryView>& views, size_t prefix) {
-  size_t size = 0;
-  for (const EntryView& v : views) size += v.size();
-  return views.empty() ? 0 : size - (views.size() - 1) * prefix;
+size_t DataSize(const FlatEntries& flat, size_t prefix) {
+  return flat.count() == 0 ? 0 : flat.bytes.size() - (flat.count() - 1) * prefix;
 }
 
 // (key, row) order of an entry against a (key, row) pair.
@@ -160,6 +183,8 @@ IndexPage Slice(const IndexPage& page, size_t from, size_t to) {
   out.next = page.next;
   out.tail = page.tail;
   out.tdef_page = page.tdef_page;
+  out.entries.reserve(to - from);
+  out.keys.reserve(page.keys.size());
   for (size_t i = from; i < to; ++i) {
     InsertEntry(out, out.entries.size(), page.Key(i), page.entries[i].row, page.entries[i].child);
   }
@@ -175,23 +200,23 @@ struct SplitPoint {
 };
 
 SplitPoint ChooseSplit(const IndexPage& page, size_t changed) {
-  const std::vector<EntryView> v = Views(page);
-  const size_t n = v.size();
+  const FlatEntries v = Flatten(page);
+  const size_t n = v.count();
   // left_size[b]: data size of entries [0, b); right_size[a]: of entries [a, n).
   std::vector<size_t> left_size(n + 1, 0), right_size(n + 1, 0);
   {
     size_t sum = 0, prefix = SIZE_MAX;
     for (size_t b = 1; b <= n; ++b) {
-      sum += v[b - 1].size();
-      if (b >= 2) prefix = std::min(prefix, CommonPrefix(v[b - 2], v[b - 1]));
+      sum += v.size(b - 1);
+      if (b >= 2) prefix = std::min<size_t>(prefix, v.shared[b - 1]);
       left_size[b] = b == 1 ? sum : sum - (b - 1) * prefix;
     }
   }
   {
     size_t sum = 0, prefix = SIZE_MAX;
     for (size_t a = n; a-- > 0;) {
-      sum += v[a].size();
-      if (a + 1 < n) prefix = std::min(prefix, CommonPrefix(v[a], v[a + 1]));
+      sum += v.size(a);
+      if (a + 1 < n) prefix = std::min<size_t>(prefix, v.shared[a + 1]);
       const size_t count = n - a;
       right_size[a] = count == 1 ? sum : sum - (count - 1) * prefix;
     }
@@ -202,6 +227,7 @@ SplitPoint ChooseSplit(const IndexPage& page, size_t changed) {
   const size_t first = 1;
   const size_t last = n >= 2 + gap ? n - 1 - gap : 0;
   std::vector<SplitPoint> valid;
+  valid.reserve(last + 1);
   for (size_t k = first; k <= last; ++k) {
     if (left_size[k] <= kIndexEntryCapacity && right_size[k + gap] <= kIndexEntryCapacity) {
       valid.push_back({k, k + gap});
@@ -226,24 +252,23 @@ SplitPoint ChooseSplit(const IndexPage& page, size_t changed) {
 }  // namespace
 
 Bytes IndexEntryBytes(const IndexPage& page, size_t i) {
-  const EntryView v = View(page, i);
-  Bytes out(v.key.begin(), v.key.end());
-  out.insert(out.end(), v.suffix.begin(), v.suffix.begin() + v.suffix_size);
+  Bytes out;
+  AppendEntryBytes(page, i, out);
   return out;
 }
 
 size_t IndexPageDataSize(const IndexPage& page) {
-  const std::vector<EntryView> views = Views(page);
-  return DataSize(views, SharedPrefix(views));
+  const FlatEntries flat = Flatten(page);
+  return DataSize(flat, SharedPrefix(flat));
 }
 
 namespace {
 
 // Encodes the page unless its entries overflow it; false then, and nothing written.
 bool EncodeIfFits(const IndexPage& page, const std::function<uint8_t*()>& target) {
-  const std::vector<EntryView> views = Views(page);
-  const size_t prefix = SharedPrefix(views);
-  const size_t size = DataSize(views, prefix);
+  const FlatEntries flat = Flatten(page);
+  const size_t prefix = SharedPrefix(flat);
+  const size_t size = DataSize(flat, prefix);
   if (size > kIndexEntryCapacity) return false;
   uint8_t* out = target();
   out[0] = page.leaf ? kIndexLeafPage : kIndexNodePage;
@@ -257,15 +282,11 @@ bool EncodeIfFits(const IndexPage& page, const std::function<uint8_t*()>& target
   std::memset(out + kOffsetMask, 0, kPageSize - kOffsetMask);
   uint8_t* data = out + kOffsetEntries;
   size_t end = 0;
-  for (size_t i = 0; i < views.size(); ++i) {
-    const EntryView& v = views[i];
+  for (size_t i = 0; i < flat.count(); ++i) {
     // Entries after the first leave out the prefix they share with it.
     const size_t skip = i == 0 ? 0 : prefix;
-    if (skip < v.key.size()) {
-      std::memcpy(data + end, v.key.data() + skip, v.key.size() - skip);
-      end += v.key.size() - skip;
-    }
-    for (size_t b = std::max(skip, v.key.size()); b < v.size(); ++b) data[end++] = v[b];
+    std::memcpy(data + end, flat.data(i) + skip, flat.size(i) - skip);
+    end += flat.size(i) - skip;
     out[kOffsetMask + end / 8] |= static_cast<uint8_t>(1u << (end % 8));
   }
   return true;
@@ -293,14 +314,15 @@ const IndexPage& IndexWriter::Cached(uint32_t number) {
   // the very bytes the page was decoded from.
   const uint32_t version = file_.PageVersion(number);
   std::unique_ptr<CachedPage>& slot = cache_[number];
-  if (slot && slot->version == version) return slot->page;
+  if (slot && slot->valid && slot->version == version) return slot->page;
   if (!slot) slot = std::make_unique<CachedPage>();
   slot->page = DecodeIndexPage(number, file_.Page(number), file_.page_count());
   slot->version = version;
+  slot->valid = true;
   return slot->page;
 }
 
-LeafLayout* IndexWriter::Layout(uint32_t number, const uint8_t* raw) {
+IndexWriter::CachedLayout* IndexWriter::Layout(uint32_t number, const uint8_t* raw) {
   const uint32_t version = file_.PageVersion(number);
   auto [it, added] = layouts_.try_emplace(number);
   CachedLayout& slot = it->second;
@@ -308,7 +330,7 @@ LeafLayout* IndexWriter::Layout(uint32_t number, const uint8_t* raw) {
     slot.usable = ReadLeafLayout(raw, slot.layout);
     slot.version = version;
   }
-  return slot.usable ? &slot.layout : nullptr;
+  return slot.usable ? &slot : nullptr;
 }
 
 void IndexWriter::TrimCaches() {
@@ -316,7 +338,12 @@ void IndexWriter::TrimCaches() {
   if (layouts_.size() > kMaxLayouts) layouts_.clear();
 }
 
-IndexPage IndexWriter::Load(uint32_t page) { return Cached(page); }
+IndexPage IndexWriter::Load(uint32_t number) {
+  Cached(number);
+  CachedPage& slot = *cache_[number];
+  slot.valid = false;
+  return std::move(slot.page);
+}
 
 bool IndexWriter::TryWrite(IndexPage& page) {
   page.tdef_page = tdef_page_;
@@ -324,11 +351,14 @@ bool IndexWriter::TryWrite(IndexPage& page) {
   if (!EncodeIfFits(page, [&] { return written = file_.MutablePage(page.number); })) {
     return false;
   }
+  // Leaves are searched and grown where they lie (Layout); only nodes are kept decoded.
+  if (page.leaf) return true;
   std::unique_ptr<CachedPage>& slot = cache_[page.number];
   if (!slot) slot = std::make_unique<CachedPage>();
   slot->version = file_.PageVersion(page.number);
   slot->page = page;
   slot->page.prefix_size = U16(written + kOffsetPrefix);
+  slot->valid = true;
   return true;
 }
 
@@ -346,7 +376,8 @@ bool IndexWriter::ContainsKey(ByteSpan key) {
     const uint8_t* raw = file_.Page(number);
     path_pages_.push_back(number);
     if (raw[0] == kIndexLeafPage) {
-      if (const LeafLayout* layout = Layout(number, raw)) {
+      if (const CachedLayout* slot = Layout(number, raw)) {
+        const LeafLayout* layout = &slot->layout;
         const size_t lo = LeafLowerBoundKey(raw, *layout, key);
         const bool found = lo < layout->size() && LeafCompareKey(raw, *layout, lo, key) == 0;
         if (!found) RememberProbe(key, lo);
@@ -423,7 +454,7 @@ uint32_t IndexWriter::Descend(ByteSpan key, RowLocator row) {
   ThrowCorrupt(root_, "index tree deeper than " + std::to_string(kMaxDepth) + " levels");
 }
 
-void IndexWriter::Insert(ByteSpan key, RowLocator row) {
+bool IndexWriter::Insert(ByteSpan key, RowLocator row) {
   if (key.size() > kMaxKeySize) {
     throw Error(kErrUnsupported,
                 "An index key of " + std::to_string(key.size()) + " bytes is too long.");
@@ -433,14 +464,24 @@ void IndexWriter::Insert(ByteSpan key, RowLocator row) {
   // no entry on the way down compares equal to it.
   std::optional<size_t> known_position;
   uint32_t leaf_number = 0;
+  bool existed = false;
   if (ProbeHolds(key)) {
     leaf_number = path_pages_.back();
     known_position = probe_.position;
   } else {
     leaf_number = Descend(key, row);
+    const std::optional<bool> beside = KeyBesidePosition(leaf_number, key, row, known_position);
+    if (beside) {
+      existed = *beside;
+    } else {
+      // The entries next to the position lie on other leaves: search for the key itself.
+      existed = ContainsKey(key);
+      leaf_number = Descend(key, row);
+      known_position.reset();
+    }
   }
   probe_.valid = false;
-  if (TryInsertInPlace(leaf_number, key, row, known_position)) return;
+  if (TryInsertInPlace(leaf_number, key, row, known_position)) return existed;
   IndexPage leaf = Load(leaf_number);
   const size_t pos = LowerBound(leaf, key, row);
   if (pos < leaf.entries.size() && CompareEntry(leaf, pos, key, row) == 0) {
@@ -451,13 +492,55 @@ void IndexWriter::Insert(ByteSpan key, RowLocator row) {
   const Last last{Bytes(key.begin(), key.end()), row};
   const bool is_last = pos + 1 == leaf.entries.size();
   Store(path_pages_.size() - 1, leaf, is_last ? &last : nullptr, pos);
+  return existed;
+}
+
+std::optional<bool> IndexWriter::KeyBesidePosition(uint32_t leaf, ByteSpan key, RowLocator row,
+                                                   std::optional<size_t>& position) {
+  // Entries with equal keys sit together in (key, row) order, so an equal key, if any, is
+  // right before or right at the place of (key, row).
+  size_t pos = 0, n = 0;
+  bool before = false, at = false;
+  const uint8_t* raw = file_.Page(leaf);
+  if (const CachedLayout* slot = Layout(leaf, raw)) {
+    const LeafLayout* layout = &slot->layout;
+    pos = LeafLowerBound(raw, *layout, key, row);
+    position = pos;
+    n = layout->size();
+    before = pos > 0 && LeafCompareKey(raw, *layout, pos - 1, key) == 0;
+    at = pos < n && LeafCompareKey(raw, *layout, pos, key) == 0;
+  } else {
+    const IndexPage& page = Cached(leaf);
+    pos = LowerBound(page, key, row);
+    n = page.entries.size();
+    before = pos > 0 && CompareKeys(page.Key(pos - 1), key) == 0;
+    at = pos < n && CompareKeys(page.Key(pos), key) == 0;
+  }
+  if (before || at) return true;
+  const bool nothing_before = pos > 0 || OnEdgeOfTree(/*last=*/false);
+  const bool nothing_after = pos < n || OnEdgeOfTree(/*last=*/true);
+  if (nothing_before && nothing_after) return false;
+  return std::nullopt;
+}
+
+bool IndexWriter::OnEdgeOfTree(bool last) {
+  for (size_t level = 0; level < path_positions_.size(); ++level) {
+    const IndexPage& node = Cached(path_pages_[level]);
+    const size_t pos = path_positions_[level];
+    if (!last && pos != 0) return false;
+    // The last child is the tail, or without one the last entry's child.
+    const size_t last_child = node.tail != 0 ? node.entries.size() : node.entries.size() - 1;
+    if (last && pos != last_child) return false;
+  }
+  return true;
 }
 
 bool IndexWriter::TryInsertInPlace(uint32_t leaf, ByteSpan key, RowLocator row,
                                    std::optional<size_t> known_position) {
   const uint8_t* raw = file_.Page(leaf);
-  LeafLayout* layout = Layout(leaf, raw);
-  if (layout == nullptr) return false;
+  CachedLayout* slot = Layout(leaf, raw);
+  if (slot == nullptr) return false;
+  LeafLayout* layout = &slot->layout;
   const size_t pos = known_position ? *known_position : LeafLowerBound(raw, *layout, key, row);
   if (pos < layout->size() && LeafCompare(raw, *layout, pos, key, row) == 0) {
     ThrowCorrupt(leaf, "index already holds an entry for row " + std::to_string(row.page) + ":" +
@@ -466,9 +549,9 @@ bool IndexWriter::TryInsertInPlace(uint32_t leaf, ByteSpan key, RowLocator row,
   if (!CanInsertInLeaf(raw, *layout, pos, key, row)) return false;
   const bool is_last = pos == layout->size();
   InsertInLeaf(file_.MutablePage(leaf), *layout, pos, key, row, tdef_page_);
-  layouts_[leaf].version = file_.PageVersion(leaf);
+  slot->version = file_.PageVersion(leaf);
   const size_t level = path_pages_.size() - 1;
-  if (is_last && level > 0) LastChanged(level, Last{Bytes(key.begin(), key.end()), row});
+  if (is_last && EntryAbove(level)) LastChanged(level, Last{Bytes(key.begin(), key.end()), row});
   return true;
 }
 
@@ -507,14 +590,22 @@ void IndexWriter::Store(size_t level, IndexPage& page, const Last* last, size_t 
   }
 }
 
+bool IndexWriter::EntryAbove(size_t level) {
+  for (; level > 0; --level) {
+    if (path_positions_[level - 1] < Cached(path_pages_[level - 1]).entries.size()) return true;
+  }
+  return false;
+}
+
 void IndexWriter::LastChanged(size_t level, const Last& last) {
-  IndexPage parent = Load(path_pages_[level - 1]);
   const size_t pos = path_positions_[level - 1];
-  if (pos >= parent.entries.size()) {
-    // The tail has no entry; the parent's own subtree ends where the tail's does.
+  if (pos >= Cached(path_pages_[level - 1]).entries.size()) {
+    // The tail has no entry; the parent's own subtree ends where the tail's does. (Appends at
+    // the end of an index come this way every time: the parent is not copied for them.)
     if (level - 1 > 0) LastChanged(level - 1, last);
     return;
   }
+  IndexPage parent = Load(path_pages_[level - 1]);
   SetEntry(parent, pos, last.key, last.row);
   const bool parent_last = pos + 1 == parent.entries.size() && parent.tail == 0;
   Store(level - 1, parent, parent_last ? &last : nullptr, pos);

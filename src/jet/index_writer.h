@@ -62,8 +62,10 @@ class IndexWriter {
 
   // True when an entry with exactly this key exists.
   bool ContainsKey(ByteSpan key);
-  // Adds the entry, in (key, row) order. Throws corrupt when the index already holds it.
-  void Insert(ByteSpan key, RowLocator row);
+  // Adds the entry, in (key, row) order, and tells whether the index held an entry with the
+  // same key before (what ContainsKey would have said). Throws corrupt when the index already
+  // holds the entry itself.
+  bool Insert(ByteSpan key, RowLocator row);
   // Removes the entry. Throws corrupt when it is absent.
   void Remove(ByteSpan key, RowLocator row);
 
@@ -77,6 +79,7 @@ class IndexWriter {
   // they were read from.
   struct CachedPage {
     uint32_t version = 0;
+    bool valid = false;  // false once Load has handed the page out
     IndexPage page;
   };
   struct CachedLayout {
@@ -85,9 +88,11 @@ class IndexWriter {
     LeafLayout layout;
   };
   const IndexPage& Cached(uint32_t page);
+  // The decoded page for the caller to change and write: moved out of the cache rather than
+  // copied, as the cached copy would be stale once the page is written.
   IndexPage Load(uint32_t page);
   // The layout of a leaf (`raw` its bytes), or null when the leaf must go through decoding.
-  LeafLayout* Layout(uint32_t page, const uint8_t* raw);
+  CachedLayout* Layout(uint32_t page, const uint8_t* raw);
   // Keeps the caches within their bounds; called where no cached page is referenced.
   void TrimCaches();
   // Writes the page, owned by this index's table; false when its entries overflow it.
@@ -101,6 +106,14 @@ class IndexWriter {
   // `known_position`, when given, is where the entry goes in the leaf.
   bool TryInsertInPlace(uint32_t leaf, ByteSpan key, RowLocator row,
                         std::optional<size_t> known_position);
+  // Whether an entry with `key` lies next to where (key, row) goes in the leaf Descend found:
+  // the answer to ContainsKey without a search of its own, or nullopt when a neighbour lies on
+  // another leaf. Sets `position` to the leaf position when the leaf is searched in place.
+  std::optional<bool> KeyBesidePosition(uint32_t leaf, ByteSpan key, RowLocator row,
+                                        std::optional<size_t>& position);
+  // True when the way Descend recorded runs along the first (`last` false) or last child of
+  // every node: the leaf is the first or last of the index.
+  bool OnEdgeOfTree(bool last);
   // The last ContainsKey that found its key absent: the way it took (path_pages_ and
   // path_positions_ as Descend records them) and the leaf position, reused by an Insert of the
   // same key while no page on the way has changed.
@@ -111,6 +124,9 @@ class IndexWriter {
   // `changed` is the entry position where the page grew, which steers the split.
   void Store(size_t level, IndexPage& page, const Last* last, size_t changed);
   void LastChanged(size_t level, const Last& last);
+  // True when an entry on the recorded way stands for the page at `level`, so that a change of
+  // its last entry reaches a parent: false when it is the root or reached through tails only.
+  bool EntryAbove(size_t level);
   void Split(size_t level, IndexPage& page, const Last* last, size_t changed);
   void SplitRoot(IndexPage& root, size_t changed);
   // The page at `level` has no children or entries left: frees it and drops it from its parent.

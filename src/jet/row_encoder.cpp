@@ -7,8 +7,10 @@
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "jet/data_page_writer.h"
 #include "jet/error.h"
@@ -41,47 +43,68 @@ int64_t IntegerIn(const ColumnDef& column, const Value& value, int64_t lo, int64
 }
 
 template <typename T>
-Bytes Raw(T v) {
-  Bytes out(sizeof v);
+void Raw(T v, Bytes& out) {
+  out.resize(sizeof v);
   std::memcpy(out.data(), &v, sizeof v);
-  return out;
 }
 
-Bytes Little(uint64_t v, size_t size) {
-  Bytes out(size);
+void Little(uint64_t v, size_t size, Bytes& out) {
+  out.resize(size);
   for (size_t i = 0; i < size; ++i) out[i] = static_cast<uint8_t>(v >> (8 * i));
-  return out;
 }
 
 // NUMERIC: the magnitude at the column's scale (extra digits rounded half away from zero, as
 // Jet rounds what it stores); sign byte, then the four words most significant first, each LE.
-Bytes EncodeNumeric(const ColumnDef& column, const Value& value) {
+void EncodeNumeric(const ColumnDef& column, const Value& value, Bytes& out) {
   const auto d = DecimalAtScale(value, column.scale);
   if (!d) ThrowConversion(column, value);
-  Bytes out(kNumericSize, 0);
+  out.assign(kNumericSize, 0);
   out[0] = d->negative ? 0x80 : 0x00;
   for (int i = 0; i < 4; ++i) PutU32(out.data() + 1 + 4 * i, d->words[i]);
-  return out;
 }
 
-Bytes EncodeText(const ColumnDef& column, const Value& value) {
+// Text whose bytes are all in 0x01..0x7F is its own UTF-16, a character a byte: stored the
+// way EncodeJetText stores those characters, without converting it first. False for other
+// text, and for fixed-length columns, which go the general way.
+bool EncodeAsciiText(const ColumnDef& column, std::string_view text, Bytes& out) {
+  if (column.is_fixed()) return false;
+  for (const char ch : text) {
+    if (ch <= 0 || static_cast<unsigned char>(ch) >= 0x80) return false;
+  }
+  if (2 * text.size() > column.length) ThrowTooLong(column);
+  if (column.is_compressed_unicode() && text.size() > 2 && text.size() <= kMaxCompressedChars) {
+    out.resize(2 + text.size());
+    out[0] = 0xFF;
+    out[1] = 0xFE;
+    std::memcpy(out.data() + 2, text.data(), text.size());
+    return true;
+  }
+  out.assign(2 * text.size(), 0);
+  for (size_t i = 0; i < text.size(); ++i) out[2 * i] = static_cast<uint8_t>(text[i]);
+  return true;
+}
+
+void EncodeText(const ColumnDef& column, const Value& value, Bytes& out) {
   if (!value.Is<std::string>()) ThrowConversion(column, value);
+  if (EncodeAsciiText(column, value.As<std::string>(), out)) return;
   std::u16string text = Utf8ToUtf16(value.As<std::string>());
   if (2 * text.size() > column.length) ThrowTooLong(column);
-  if (!column.is_fixed()) return EncodeJetText(column, text);
+  if (!column.is_fixed()) {
+    out = EncodeJetText(column, text);
+    return;
+  }
   // Fixed-length text fills its field: padded with spaces and never compressed.
   text.resize(column.length / 2, u' ');
-  Bytes out(column.length, 0);
+  out.assign(column.length, 0);
   for (size_t i = 0; i < text.size(); ++i) PutU16(out.data() + 2 * i, text[i]);
-  return out;
 }
 
-Bytes EncodeBinary(const ColumnDef& column, const Value& value) {
+void EncodeBinary(const ColumnDef& column, const Value& value, Bytes& out) {
   if (!value.Is<Bytes>()) ThrowConversion(column, value);
-  Bytes b = value.As<Bytes>();
+  const Bytes& b = value.As<Bytes>();
   if (b.size() > column.length) ThrowTooLong(column);
-  if (column.is_fixed()) b.resize(column.length, 0);
-  return b;
+  out.assign(b.begin(), b.end());
+  if (column.is_fixed()) out.resize(column.length, 0);
 }
 
 }  // namespace
@@ -106,20 +129,26 @@ Bytes EncodeJetText(const ColumnDef& column, std::u16string_view text) {
 }
 
 Bytes EncodeScalar(const ColumnDef& column, const Value& value) {
+  Bytes out;
+  EncodeScalarTo(column, value, out);
+  return out;
+}
+
+void EncodeScalarTo(const ColumnDef& column, const Value& value, Bytes& out) {
   if (value.IsNull()) throw std::logic_error("EncodeScalar: Null is stored in the null mask");
   switch (column.type) {
     case ColumnType::kByte:
-      return Little(static_cast<uint64_t>(IntegerIn(column, value, 0, 255)), 1);
+      return Little(static_cast<uint64_t>(IntegerIn(column, value, 0, 255)), 1, out);
     case ColumnType::kInt:
       return Little(
           static_cast<uint64_t>(IntegerIn(column, value, std::numeric_limits<int16_t>::min(),
                                           std::numeric_limits<int16_t>::max())),
-          2);
+          2, out);
     case ColumnType::kLong:
       return Little(
           static_cast<uint64_t>(IntegerIn(column, value, std::numeric_limits<int32_t>::min(),
                                           std::numeric_limits<int32_t>::max())),
-          4);
+          4, out);
     case ColumnType::kMoney: {
       int64_t scaled = 0;
       if (value.Is<Currency>()) {
@@ -131,32 +160,33 @@ Bytes EncodeScalar(const ColumnDef& column, const Value& value) {
       } else {
         ThrowConversion(column, value);
       }
-      return Little(static_cast<uint64_t>(scaled), 8);
+      return Little(static_cast<uint64_t>(scaled), 8, out);
     }
     case ColumnType::kFloat: {
-      if (value.Is<float>()) return Raw(value.As<float>());
+      if (value.Is<float>()) return Raw(value.As<float>(), out);
       const auto d = AsDouble(value);
       if (!d || value.Is<DateTime>()) ThrowConversion(column, value);
-      return Raw(static_cast<float>(*d));
+      return Raw(static_cast<float>(*d), out);
     }
     case ColumnType::kDouble:
     case ColumnType::kDateTime: {
       const auto d = AsDouble(value);
       if (!d) ThrowConversion(column, value);
-      return Raw(*d);
+      return Raw(*d, out);
     }
     case ColumnType::kGuid: {
       if (!value.Is<Guid>()) ThrowConversion(column, value);
       const auto& g = value.As<Guid>().bytes;
-      return Bytes(g.begin(), g.end());
+      out.assign(g.begin(), g.end());
+      return;
     }
     case ColumnType::kNumeric:
-      return EncodeNumeric(column, value);
+      return EncodeNumeric(column, value, out);
     case ColumnType::kText:
-      return EncodeText(column, value);
+      return EncodeText(column, value, out);
     case ColumnType::kBinary:
     case ColumnType::kUnknown0D:
-      return EncodeBinary(column, value);
+      return EncodeBinary(column, value, out);
     case ColumnType::kBoolean:
       throw std::logic_error("EncodeScalar: a Yes/No value is stored in the null mask");
     case ColumnType::kMemo:
@@ -165,7 +195,7 @@ Bytes EncodeScalar(const ColumnDef& column, const Value& value) {
   }
   // Type codes Access 2000 does not write are kept as the bytes the reader handed out.
   if (!value.Is<Bytes>()) ThrowConversion(column, value);
-  return value.As<Bytes>();
+  out = value.As<Bytes>();
 }
 
 Bytes EncodeLongValueBody(const ColumnDef& column, const Value& value) {
@@ -181,14 +211,19 @@ Bytes EncodeLongValueBody(const ColumnDef& column, const Value& value) {
 }
 
 Bytes EncodeRow(const TableDef& def, const std::vector<StoredField>& fields) {
+  Bytes row;
+  EncodeRowTo(def, fields, row);
+  return row;
+}
+
+void EncodeRowTo(const TableDef& def, const std::vector<StoredField>& fields, Bytes& row) {
   if (fields.size() != def.columns.size()) {
     throw std::logic_error("EncodeRow: one stored field per live column is needed");
   }
   const uint16_t column_count = def.max_cols;
   const size_t mask_bytes = (column_count + 7u) / 8u;
-  Bytes row(2 + def.FixedAreaSize(), 0);
+  row.assign(2 + def.FixedAreaSize(), 0);
   PutU16(row.data(), column_count);
-  Bytes mask(mask_bytes, 0);
 
   // Fixed columns at their offsets; the slot stays allocated (zeros) when the value is Null.
   int highest_var = -1;
@@ -197,7 +232,6 @@ Bytes EncodeRow(const TableDef& def, const std::vector<StoredField>& fields) {
     if (c.number >= column_count) {
       throw std::logic_error("EncodeRow: column '" + c.name + "' lies beyond the column count");
     }
-    if (fields[k].present) mask[c.number / 8] |= static_cast<uint8_t>(1u << (c.number % 8));
     if (c.type == ColumnType::kBoolean) continue;
     if (!c.is_fixed()) {
       highest_var = std::max<int>(highest_var, c.var_index);
@@ -214,16 +248,24 @@ Bytes EncodeRow(const TableDef& def, const std::vector<StoredField>& fields) {
   // offset entry, Null and deleted columns an empty one.
   if (def.var_col_count > 0) {
     const size_t var_count = static_cast<size_t>(highest_var + 1);
-    std::vector<ByteSpan> var_data(var_count);
+    // The field of each var index; on the stack for all but the widest tables, as rows are
+    // encoded once per insert.
+    constexpr size_t kStackVars = 64;
+    std::array<const StoredField*, kStackVars> stack_slots;
+    std::vector<const StoredField*> heap_slots;
+    std::span<const StoredField*> slots(stack_slots.data(), std::min(var_count, kStackVars));
+    if (var_count > kStackVars) {
+      heap_slots.resize(var_count);
+      slots = heap_slots;
+    }
+    std::fill(slots.begin(), slots.end(), nullptr);
     for (size_t k = 0; k < fields.size(); ++k) {
       const ColumnDef& c = def.columns[k];
       if (c.is_fixed() || c.type == ColumnType::kBoolean || !fields[k].present) continue;
-      var_data[c.var_index] = fields[k].bytes;
+      slots[c.var_index] = &fields[k];
     }
-    std::vector<uint16_t> offsets(var_count);
-    for (size_t i = 0; i < var_count; ++i) {
-      offsets[i] = static_cast<uint16_t>(row.size());  // checked below: rows are < 4 KB
-      row.insert(row.end(), var_data[i].begin(), var_data[i].end());
+    for (const StoredField* field : slots) {
+      if (field != nullptr) row.insert(row.end(), field->bytes.begin(), field->bytes.end());
     }
     const size_t eod = row.size();
     // EOD, then the offsets last column first, then the count: read from the row's end.
@@ -235,15 +277,23 @@ Bytes EncodeRow(const TableDef& def, const std::vector<StoredField>& fields) {
     uint8_t* p = row.data() + eod;
     PutU16(p, static_cast<uint16_t>(eod));
     p += 2;
+    // Each var column starts where the next one's data begins less its own size.
+    size_t offset = eod;
     for (size_t i = var_count; i-- > 0;) {
-      PutU16(p, offsets[i]);
+      if (slots[i] != nullptr) offset -= slots[i]->bytes.size();
+      PutU16(p, static_cast<uint16_t>(offset));  // rows are < 4 KB
       p += 2;
     }
     PutU16(p, static_cast<uint16_t>(var_count));
   }
-  row.insert(row.end(), mask.begin(), mask.end());
+  // The null mask, last: a bit per present column (a BOOLEAN's value).
+  const size_t mask_start = row.size();
+  row.resize(mask_start + mask_bytes, 0);
+  for (size_t k = 0; k < fields.size(); ++k) {
+    const uint16_t number = def.columns[k].number;
+    if (fields[k].present) row[mask_start + number / 8] |= static_cast<uint8_t>(1u << (number % 8));
+  }
   if (row.size() > kMaxRowSize) throw Error(kErrRecordTooLarge, "Record is too large.");
-  return row;
 }
 
 }  // namespace jet

@@ -22,6 +22,9 @@ constexpr int kErrRecordTooLarge = 3047;
 // Access compresses it. Throws 3163 for text or binary longer than the field and 3421 for a
 // value of the wrong type, naming the field.
 Bytes EncodeScalar(const ColumnDef& column, const Value& value);
+// The same, into `out` (its old contents replaced), so that a caller encoding row after row
+// reuses one buffer.
+void EncodeScalarTo(const ColumnDef& column, const Value& value, Bytes& out);
 
 // The body of a MEMO (text, compressed under the same rule as TEXT, at most 1024 characters
 // compressed) or OLE (raw bytes) value, before it is split into the row and long-value rows.
@@ -38,5 +41,7 @@ Bytes EncodeJetText(const ColumnDef& column, std::u16string_view text);
 // carry their definition bytes (long_value_writer.h). Throws 3047 when the row is longer than
 // 4060 bytes.
 Bytes EncodeRow(const TableDef& def, const std::vector<StoredField>& fields);
+// The same, into `row` (its old contents replaced).
+void EncodeRowTo(const TableDef& def, const std::vector<StoredField>& fields, Bytes& row);
 
 }  // namespace jet

@@ -71,9 +71,10 @@ struct TableWriter::Prepared {
   // The row as Prepare encoded it (long values at their definitions' size): the row to write
   // when it has no long value to store.
   Bytes row;
+  std::vector<StoredField> fields;  // Fields()'s result, views of `storage`
 
-  std::vector<StoredField> Fields() const {
-    std::vector<StoredField> fields(storage.size());
+  const std::vector<StoredField>& Fields() {
+    fields.resize(storage.size());
     for (size_t k = 0; k < storage.size(); ++k) fields[k] = {present[k], storage[k]};
     return fields;
   }
@@ -95,7 +96,10 @@ TableWriter::TableWriter(Database& db, std::string_view table_name)
     : TableWriter(db, FindOrThrow(db, table_name).tdef_page(), FindOrThrow(db, table_name).name) {}
 
 TableWriter::TableWriter(Database& db, uint32_t tdef_page, std::string name)
-    : db_(db), file_(db.file()), name_(std::move(name)) {
+    : db_(db),
+      file_(db.file()),
+      name_(std::move(name)),
+      insert_scratch_(std::make_unique<Prepared>()) {
   if (!file_.writable()) {
     throw Error(kErrReadOnly, "Cannot update '" + name_ + "': the database '" + db.path() +
                                   "' was opened read-only.");
@@ -131,15 +135,17 @@ IndexWriter& TableWriter::Index(size_t i) {
   return *indexes_[i];
 }
 
-TableWriter::Prepared TableWriter::Prepare(std::vector<Value>& values,
-                                           const std::vector<Value>* old_values) {
+void TableWriter::Prepare(std::vector<Value>& values, const std::vector<Value>* old_values,
+                          Prepared& p) {
   const auto& columns = def_->columns;
   if (values.size() != columns.size()) {
     throw std::logic_error("TableWriter: one value per column expected");
   }
-  Prepared p;
+  // `p` may hold an earlier row: every field is set again below, its buffers reused.
   p.storage.resize(columns.size());
+  for (Bytes& stored : p.storage) stored.clear();
   p.lv_bodies.resize(columns.size());
+  for (Bytes& body : p.lv_bodies) body.clear();
   p.lv_write.assign(columns.size(), false);
   p.present.assign(columns.size(), false);
   p.last_autonumber = def_->last_autonumber;
@@ -174,12 +180,12 @@ TableWriter::Prepared TableWriter::Prepare(std::vector<Value>& values,
       p.lv_write[k] = true;
       p.storage[k].assign(kLongValueDefinitionSize, 0);  // its size until it is written
     } else {
-      p.storage[k] = EncodeScalar(c, v);
+      EncodeScalarTo(c, v, p.storage[k]);
     }
   }
 
   p.keys.resize(def_->real_indexes.size());
-  p.indexed.resize(def_->real_indexes.size());
+  p.indexed.assign(def_->real_indexes.size(), false);
   for (size_t i = 0; i < def_->real_indexes.size(); ++i) {
     const RealIndexDef& index = def_->real_indexes[i];
     if (index.is_required()) {
@@ -191,12 +197,11 @@ TableWriter::Prepared TableWriter::Prepare(std::vector<Value>& values,
         }
       }
     }
-    p.keys[i] = EncodeIndexKey(index, *def_, values);
+    EncodeIndexKeyTo(index, *def_, values, p.keys[i]);
     p.indexed[i] = !(index.ignores_nulls() && IsAllNullKey(p.keys[i], index));
   }
   // Throws "record is too large" before anything is written.
-  p.row = EncodeRow(*def_, p.Fields());
-  return p;
+  EncodeRowTo(*def_, p.Fields(), p.row);
 }
 
 uint32_t TableWriter::PageWithRoom(size_t row_size, uint32_t avoid) {
@@ -243,16 +248,17 @@ void TableWriter::ReloadAfterFailure() {
 }
 
 RowLocator TableWriter::Insert(std::vector<Value> values) {
-  Prepared p = Prepare(values, nullptr);
-  std::vector<bool> new_key(p.keys.size(), false);
+  Prepared& p = *insert_scratch_;
+  Prepare(values, nullptr, p);
+  // Unique keys are checked before anything is written. Other indexes learn whether the key
+  // is new (for their count of distinct keys) from the insert itself, which finds the place
+  // anyway.
   for (size_t i = 0; i < p.keys.size(); ++i) {
-    if (!p.indexed[i]) continue;
     const RealIndexDef& index = def_->real_indexes[i];
-    const bool exists = Index(i).ContainsKey(p.keys[i]);
-    if (exists && index.is_unique() && !IsAllNullKey(p.keys[i], index)) {
+    if (!p.indexed[i] || !index.is_unique()) continue;
+    if (Index(i).ContainsKey(p.keys[i]) && !IsAllNullKey(p.keys[i], index)) {
       ThrowDuplicate(name_);
     }
-    new_key[i] = !exists;
   }
 
   try {
@@ -266,14 +272,14 @@ RowLocator TableWriter::Insert(std::vector<Value> values) {
       room -= p.storage[k].size() - kLongValueDefinitionSize;
       long_values = true;
     }
-    const Bytes row = long_values ? EncodeRow(*def_, p.Fields()) : std::move(p.row);
+    if (long_values) EncodeRowTo(*def_, p.Fields(), p.row);
+    const Bytes& row = p.row;
     const uint32_t page = PageWithRoom(row.size(), 0);
     const auto slot = static_cast<uint8_t>(AddRow(file_.MutablePage(page), row));
     const RowLocator where{page, slot};
     for (size_t i = 0; i < p.keys.size(); ++i) {
       if (!p.indexed[i]) continue;
-      Index(i).Insert(p.keys[i], where);
-      if (new_key[i]) ++def_->real_indexes[i].unique_entry_count;
+      if (!Index(i).Insert(p.keys[i], where)) ++def_->real_indexes[i].unique_entry_count;
     }
     ++def_->row_count;
     def_->last_autonumber = p.last_autonumber;
@@ -300,7 +306,8 @@ void TableWriter::Update(RowLocator where, std::vector<Value> values) {
     old_present.push_back(f.present);
   }
 
-  Prepared p = Prepare(values, &old_values);
+  Prepared p;
+  Prepare(values, &old_values, p);
   std::vector<Bytes> old_keys(p.keys.size());
   std::vector<bool> old_indexed(p.keys.size()), changed(p.keys.size()), new_key(p.keys.size());
   for (size_t i = 0; i < p.keys.size(); ++i) {

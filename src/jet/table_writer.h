@@ -53,7 +53,8 @@ class TableWriter {
 
  private:
   struct Prepared;
-  Prepared Prepare(std::vector<Value>& values, const std::vector<Value>* old_values);
+  // Checks and encodes a row into `p`.
+  void Prepare(std::vector<Value>& values, const std::vector<Value>* old_values, Prepared& p);
   IndexWriter& Index(size_t real_index);
   uint32_t PageWithRoom(size_t row_size, uint32_t avoid);
   void WriteCounters();
@@ -65,6 +66,8 @@ class TableWriter {
   std::string name_;
   std::vector<std::unique_ptr<IndexWriter>> indexes_;
   uint32_t insert_page_ = 0;  // the page the last insert used, 0 when unknown
+  // Insert's prepared row, kept so that its buffers serve the next row without allocating.
+  std::unique_ptr<Prepared> insert_scratch_;
 };
 
 }  // namespace jet

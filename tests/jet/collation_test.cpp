@@ -110,6 +110,38 @@ TEST(CollationTest, IgnoresCaseAndTrailingSpacesButNotLeadingOnes) {
   EXPECT_FALSE(TextEquals("a\t", "a"));
 }
 
+// Keys of UTF-8 text, built without conversion when the text is plain ASCII, are the keys of
+// its UTF-16: for every ASCII character (those with extra or unprintable codes go the full
+// way), around the 255-character cut and its trailing spaces, and with non-ASCII text.
+TEST(CollationTest, Utf8KeysAreTheKeysOfTheSameUtf16Text) {
+  std::vector<std::string> texts = {
+      "",       " ",     "K0A1B2C3D", "Smith  ",     "  lead",
+      "o'neil", "co-op", "a\tb",      "caf\xC3\xA9", "\xE6\x97\xA5\xE6\x9C\xAC"};
+  for (int c = 1; c < 128; ++c) {
+    texts.push_back(std::string(1, static_cast<char>(c)));
+    texts.push_back("ab" + std::string(1, static_cast<char>(c)) + "yz");
+  }
+  texts.push_back(std::string(254, 'a') + " b");
+  texts.push_back(std::string(255, 'a') + "\xC3\xA9");  // non-ASCII beyond the cut only
+  texts.push_back(std::string(250, 'a') + "     x");
+  texts.push_back(std::string(300, 'Q'));
+  std::mt19937 rng(5);
+  for (int i = 0; i < 500; ++i) {
+    std::string text(rng() % 12, ' ');
+    for (char& ch : text) ch = static_cast<char>(0x20 + rng() % 0x5F);
+    texts.push_back(text);
+  }
+  for (const std::string& text : texts) {
+    for (const bool ascending : {true, false}) {
+      Bytes from_utf8 = {0xAA};  // the key is appended after what `out` holds
+      AppendGeneralTextKey(std::string_view(text), ascending, from_utf8);
+      Bytes from_utf16 = {0xAA};
+      AppendGeneralTextKey(std::u16string_view(Utf8ToUtf16(text)), ascending, from_utf16);
+      ASSERT_EQ(Hex(from_utf8), Hex(from_utf16)) << "\"" << text << "\" " << ascending;
+    }
+  }
+}
+
 TEST(CollationTest, OnlyTheFirst255CharactersCount) {
   std::string base(255, 'a');
   EXPECT_TRUE(TextEquals(base + "b", base + "c"));

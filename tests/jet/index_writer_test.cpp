@@ -424,7 +424,9 @@ TEST_F(IndexWriterTest, RandomInsertsAndRemovesMatchAModel) {
                                                     : used_keys[rng() % used_keys.size()],
                 RandomRow(rng)};
         if (model.count(e)) continue;
-        writer_->Insert(e.key, e.row);
+        const auto same_key = model.lower_bound({e.key, {}});
+        const bool had_key = same_key != model.end() && same_key->key == e.key;
+        ASSERT_EQ(writer_->Insert(e.key, e.row), had_key) << "batch " << batch;
         model.insert(e);
         used_keys.push_back(e.key);
       } else {
@@ -562,6 +564,40 @@ TEST_F(IndexWriterTest, RollbackRestoresTheTreeForReaders) {
     op.Commit();
   }
   EXPECT_EQ(Walk().entries, std::vector<Entry>(model.begin(), model.end()));
+}
+
+// Insert tells whether its key was there before from the entries beside its place; runs of
+// one key spanning many leaves put those neighbours on other leaves (the first or last entry
+// of a leaf), at the ends of the index too, where it must look further.
+TEST_F(IndexWriterTest, InsertTellsWhetherItsKeyWasThereAcrossLeaves) {
+  REQUIRE_ACCESS_MADE_FIXTURES();
+  Open("indexTestV2000.mdb", "Table1", 0);
+  std::multiset<Entry> model;
+  for (const Entry& e : ToEntries(reader_->All())) model.insert(e);
+  std::mt19937 rng(7);
+  // Few keys, long enough that a run of one fills several leaves; rows in random order, so
+  // that entries land at the start, the middle and the end of runs and leaves.
+  std::vector<Bytes> keys;
+  for (uint8_t k : {0x00, 0x41, 0x42, 0xFF}) keys.push_back(Bytes(60, k));
+  size_t new_keys = 0, leaves = 0;
+  for (int batch = 0; batch < 10; ++batch) {
+    PageFile::Operation op(file());
+    for (int i = 0; i < 600; ++i) {
+      const Entry e{keys[rng() % keys.size()], RandomRow(rng)};
+      if (model.count(e)) continue;
+      const auto same_key = model.lower_bound({e.key, {}});
+      const bool had_key = same_key != model.end() && same_key->key == e.key;
+      new_keys += had_key ? 0 : 1;
+      ASSERT_EQ(writer_->Insert(e.key, e.row), had_key) << "batch " << batch << " insert " << i;
+      model.insert(e);
+    }
+    op.Commit();
+    const TreeShape shape = Walk();
+    ASSERT_EQ(shape.entries, std::vector<Entry>(model.begin(), model.end()));
+    leaves = shape.levels.back().size();
+  }
+  EXPECT_EQ(new_keys, keys.size());
+  EXPECT_GT(leaves, 8u) << "runs of one key must span several leaves";
 }
 
 TEST_F(IndexWriterTest, LooksUpKeysAndRefusesMissingOrRepeatedEntries) {

@@ -203,6 +203,28 @@ TEST(RowEncoderTest, TextIsCompressedExactlyWhereAccessCompressesIt) {
   EXPECT_EQ(EncodeScalar(code, std::string("a")), (Bytes{'a', 0, ' ', 0, ' ', 0}));
 }
 
+// Plain ASCII text is stored without converting it to UTF-16 first: the bytes must be those of
+// the converted text, on both sides of the compression limits, with NUL characters (never
+// compressed) and with text one byte too long for its field.
+TEST(RowEncoderTest, AsciiTextIsStoredAsItsUtf16Would) {
+  TableDef def = AllTypes();
+  ColumnDef wide_compressible = def.columns[11], wide_plain = def.columns[12];
+  wide_compressible.length = wide_plain.length = 4000;
+  for (const ColumnDef* column :
+       {&def.columns[11], &def.columns[12], &wide_compressible, &wide_plain}) {
+    for (const std::string& text :
+         {std::string(), std::string("ab"), std::string("abc"), std::string("a\0b\0c", 5),
+          std::string("\x7F\x01\x7F"), std::string(1024, 'm'), std::string(1025, 'm'),
+          std::string(column->length / 2, 'w')}) {
+      if (2 * text.size() > column->length) continue;
+      EXPECT_EQ(EncodeScalar(*column, text), EncodeJetText(*column, Utf8ToUtf16(text)))
+          << column->name << " \"" << text.substr(0, 8) << "\" " << text.size();
+    }
+    EXPECT_EQ(ErrorNumber([&] { EncodeScalar(*column, std::string(column->length / 2 + 1, 'w')); }),
+              kErrFieldTooSmall);
+  }
+}
+
 // What Access leaves in a row that no decoder reads, and so no encoder can reproduce: the old
 // bytes in the fixed slots of Null and deleted columns (Access updates rows in place and does
 // not clear them), and padding between the variable data and its offset table (an in-place
