@@ -60,6 +60,11 @@ bool HasRoomFor(const uint8_t* page, size_t row_size) {
   return RowCount(page) < kMaxRowsPerPage && DataPageFree(page) >= row_size + 2;
 }
 
+NewRowPlace PlaceOfNewRow(const uint8_t* page, size_t row_size) {
+  const size_t slots_end = kDataOffRowTable + 2 * (static_cast<size_t>(RowCount(page)) + 1);
+  return {slots_end, LowestStart(page) - row_size};
+}
+
 unsigned AddRow(uint8_t* page, ByteSpan row, uint16_t flags) {
   if (!HasRoomFor(page, row.size())) throw std::logic_error("row does not fit on the data page");
   const unsigned slot = RowCount(page);

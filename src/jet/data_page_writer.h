@@ -32,6 +32,13 @@ bool HasRoomFor(const uint8_t* page, size_t row_size);
 
 // Adds a row as slot (row count), just below the lowest row. Throws std::logic_error when it
 // does not fit (callers check HasRoomFor first).
+// The bytes AddRow changes for a row of `row_size` bytes (HasRoomFor must hold): the header
+// and slot table [0, slots_end), and the row's place [row_start, row_start + row_size).
+struct NewRowPlace {
+  size_t slots_end;
+  size_t row_start;
+};
+NewRowPlace PlaceOfNewRow(const uint8_t* page, size_t row_size);
 unsigned AddRow(uint8_t* page, ByteSpan row, uint16_t flags = 0);
 
 // Replaces slot `slot`'s bytes and flags (kRowDeleted / kRowOverflow), moving the rows below

@@ -9,6 +9,7 @@
 // encoder gives, such as Access's own) is left to the writer's decode, change and re-encode path.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -54,5 +55,14 @@ bool CanInsertInLeaf(const uint8_t* page, const LeafLayout& layout, size_t pos, 
 // written as the encoder writes it, owner `tdef_page` included.
 void InsertInLeaf(uint8_t* page, LeafLayout& layout, size_t pos, ByteSpan key, RowLocator row,
                   uint32_t tdef_page);
+
+// The bytes of the page InsertInLeaf(page, layout, pos, key, ...) changes, as [begin, end)
+// ranges: the header, the part of the entry mask from the new entry on, and the entry data from
+// the new entry on.
+struct LeafChange {
+  uint32_t begin;
+  uint32_t end;
+};
+std::array<LeafChange, 3> LeafInsertChanges(const LeafLayout& layout, size_t pos, ByteSpan key);
 
 }  // namespace jet

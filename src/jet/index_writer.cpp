@@ -548,7 +548,13 @@ bool IndexWriter::TryInsertInPlace(uint32_t leaf, ByteSpan key, RowLocator row,
   }
   if (!CanInsertInLeaf(raw, *layout, pos, key, row)) return false;
   const bool is_last = pos == layout->size();
-  InsertInLeaf(file_.MutablePage(leaf), *layout, pos, key, row, tdef_page_);
+  // A splice changes the page from the new entry on: only that is declared, so the commit
+  // neither copies nor compares the entries before it.
+  uint8_t* page = nullptr;
+  for (const LeafChange& change : LeafInsertChanges(*layout, pos, key)) {
+    page = file_.MutablePart(leaf, change.begin, change.end);
+  }
+  InsertInLeaf(page, *layout, pos, key, row, tdef_page_);
   slot->version = file_.PageVersion(leaf);
   const size_t level = path_pages_.size() - 1;
   if (is_last && EntryAbove(level)) LastChanged(level, Last{Bytes(key.begin(), key.end()), row});

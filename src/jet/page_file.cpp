@@ -29,8 +29,7 @@ constexpr size_t kMaxSpareBuffers = 64;
 // Unchanged bytes between two changes of a page from which on they are journaled as two parts
 // (a part costs 16 bytes of header and a hash).
 constexpr uint32_t kJournalGap = 32;
-constexpr uint32_t kBlock = 64;         // bytes compared at once for the parts
-constexpr uint32_t kStep = 4 * kBlock;  // bytes passed over at once where nothing changed
+constexpr uint32_t kStep = 4 * 64;  // bytes passed over at once where nothing changed
 
 uint64_t Load64(const uint8_t* p) {
   uint64_t value;
@@ -65,10 +64,12 @@ bool ChangedBlocks(const uint8_t* a, const uint8_t* b, uint32_t& first, uint32_t
 
 }  // namespace
 
-void PageFile::FindChangedParts(uint32_t page, const uint8_t* original, const uint8_t* current) {
+void PageFile::FindChangedParts(uint32_t page, const uint8_t* original, const uint8_t* current,
+                                uint64_t lines) {
   // An insert changes a slot near the top of a page and a row far below it, an index insert
   // everything from the new entry on: the parts that differ (in whole words) are journaled,
-  // apart where at least kJournalGap bytes between them did not change.
+  // apart where at least kJournalGap bytes between them did not change. Only the kept lines
+  // can differ.
   bool open = false;
   uint32_t begin = 0, end = 0;
   const auto changed = [&](uint32_t first, uint32_t last) {
@@ -81,25 +82,31 @@ void PageFile::FindChangedParts(uint32_t page, const uint8_t* original, const ui
     begin = first;
     end = last;
   };
-  uint32_t first = 0, last = 0;
-  if (!ChangedBlocks(original, current, first, last)) return;
-  for (uint32_t block = first; block < last; block += kBlock) {
-    // Equal stretches (a data page's free space between its slots and its rows) go by in
-    // larger steps.
-    while (block % kStep == 0 && last - block >= kStep &&
-           std::memcmp(original + block, current + block, kStep) == 0) {
-      block += kStep;
-    }
-    if (block >= last) break;
+  const auto visit = [&](uint32_t block) {
     uint32_t mask = DifferingWords(original + block, current + block);
-    if (mask == 0) continue;
-    if (mask == (1u << (kBlock / 8)) - 1) {
-      changed(block, block + kBlock);
-      continue;
+    if (mask == (1u << (kLine / 8)) - 1) {
+      changed(block, block + kLine);
+      return;
     }
     for (; mask != 0; mask &= mask - 1) {
       const uint32_t at = block + 8 * static_cast<uint32_t>(std::countr_zero(mask));
       changed(at, at + 8);
+    }
+  };
+  if (lines != ~uint64_t{0}) {
+    for (; lines != 0; lines &= lines - 1)
+      visit(kLine * static_cast<uint32_t>(std::countr_zero(lines)));
+  } else {
+    uint32_t first = 0, last = 0;
+    if (!ChangedBlocks(original, current, first, last)) return;
+    for (uint32_t block = first; block < last; block += kLine) {
+      // Equal stretches (a data page's free space between its slots and its rows) go by in
+      // larger steps.
+      while (block % kStep == 0 && last - block >= kStep &&
+             std::memcmp(original + block, current + block, kStep) == 0) {
+        block += kStep;
+      }
+      if (block < last) visit(block);
     }
   }
   if (open) parts_.push_back({page, begin, end});
@@ -345,22 +352,70 @@ void PageFile::BeginOperation() {
   }
   if (depth_++ == 0) {
     op_start_pages_ = page_count_;
-    if (originals_.size() < op_start_pages_) originals_.resize(op_start_pages_);
+    if (originals_.size() < op_start_pages_) {
+      originals_.resize(op_start_pages_);
+      kept_lines_.resize(op_start_pages_);
+    }
   }
 }
 
-uint8_t* PageFile::MutablePage(uint32_t number) {
+uint8_t* PageFile::MutablePage(uint32_t number) { return MutablePart(number, 0, kPageSize); }
+
+uint8_t* PageFile::MutablePart(uint32_t number, uint32_t begin, uint32_t end) {
   if (depth_ == 0) throw std::logic_error("PageFile::MutablePage outside an operation");
   if (number == 0) throw std::logic_error("the database header page is never written");
+  if (begin >= end || end > kPageSize) throw std::logic_error("PageFile::MutablePart: bad range");
   uint8_t* page = Load(number);
-  if (number < op_start_pages_ && originals_[number] == nullptr) {
-    auto original = NewPageBuffer();
-    std::memcpy(original.get(), page, kPageSize);
-    originals_[number] = std::move(original);
-    dirty_.push_back(number);
-  }
+  if (number < op_start_pages_) KeepOriginal(number, page, LinesOf(begin, end));
   versions_[number] = ++version_clock_;
   return page;
+}
+
+uint64_t PageFile::LinesOf(uint32_t begin, uint32_t end) {
+  const uint32_t first = begin / kLine, last = (end - 1) / kLine;
+  const uint64_t up_to_last = last == 63 ? ~uint64_t{0} : (uint64_t{1} << (last + 1)) - 1;
+  return up_to_last & ~((uint64_t{1} << first) - 1);
+}
+
+void PageFile::KeepOriginal(uint32_t number, const uint8_t* page, uint64_t lines) {
+  auto& original = originals_[number];
+  if (original == nullptr) {
+    original = NewPageBuffer();
+    kept_lines_[number] = 0;
+    dirty_.push_back(number);
+    if (check_declared_parts_) {
+      auto& whole = whole_originals_[number];
+      whole = std::make_unique<uint8_t[]>(kPageSize);
+      std::memcpy(whole.get(), page, kPageSize);
+    }
+  }
+  // Lines already kept hold the bytes from before the operation; the others are copied now,
+  // before the caller changes them, in runs of neighbouring lines.
+  uint64_t wanted = lines & ~kept_lines_[number];
+  kept_lines_[number] |= wanted;
+  while (wanted != 0) {
+    const int first = std::countr_zero(wanted);
+    const int run = std::countr_zero(~(wanted >> first));  // 64 - first when the run ends the page
+    std::memcpy(original.get() + first * kLine, page + first * kLine,
+                static_cast<size_t>(run) * kLine);
+    wanted = first + run >= 64 ? 0 : wanted & ~((uint64_t{1} << (first + run)) - 1);
+  }
+}
+
+void PageFile::CheckDeclaredParts() const {
+  for (uint32_t number : dirty_) {
+    const uint8_t* whole = whole_originals_.at(number).get();
+    const uint8_t* current = cache_[number].get();
+    for (uint32_t line = 0; line < kPageSize / kLine; ++line) {
+      if ((kept_lines_[number] >> line) & 1) continue;
+      for (uint32_t i = line * kLine; i < (line + 1) * kLine; ++i) {
+        if (whole[i] != current[i]) {
+          throw std::logic_error("page " + std::to_string(number) + " changed at byte " +
+                                 std::to_string(i) + ", outside the parts declared for changing");
+        }
+      }
+    }
+  }
 }
 
 uint32_t PageFile::AppendPage() {
@@ -391,6 +446,7 @@ void PageFile::CommitOperation() {
 }
 
 void PageFile::WriteCommit() {
+  if (check_declared_parts_) CheckDeclaredParts();
   if (io_ == nullptr) {
     image_.resize(static_cast<size_t>(page_count_) * kPageSize);
     const auto put = [&](uint32_t p) {
@@ -405,7 +461,7 @@ void PageFile::WriteCommit() {
   std::sort(dirty_.begin(), dirty_.end());
   for (uint32_t page : dirty_) {
     const size_t first = parts_.size();
-    FindChangedParts(page, originals_[page].get(), cache_[page].get());
+    FindChangedParts(page, originals_[page].get(), cache_[page].get(), kept_lines_[page]);
     if (parts_.size() > first) changes_.push_back({page, parts_[first].begin, parts_.back().end});
   }
   if (changes_.empty() && page_count_ == op_start_pages_) return;  // nothing to write
@@ -486,10 +542,11 @@ void PageFile::WriteDatabase() {
 }
 
 std::error_code PageFile::PutBack() {
-  for (const Change& change : changes_) {
+  // The parts, not the pages' whole spans: only the parts' lines were kept.
+  for (const Change& part : parts_) {
     if (auto error =
-            io_->WriteAt(static_cast<uint64_t>(change.page) * kPageSize + change.begin,
-                         originals_[change.page].get() + change.begin, change.end - change.begin)) {
+            io_->WriteAt(static_cast<uint64_t>(part.page) * kPageSize + part.begin,
+                         originals_[part.page].get() + part.begin, part.end - part.begin)) {
       return error;
     }
   }
@@ -523,7 +580,15 @@ void PageFile::RollbackOperation() {
 void PageFile::DiscardOperation() {
   depth_ = 0;
   for (uint32_t number : dirty_) {
-    std::swap(cache_[number], originals_[number]);
+    uint64_t lines = kept_lines_[number];
+    if (lines == ~uint64_t{0}) {
+      std::swap(cache_[number], originals_[number]);
+    } else {
+      for (; lines != 0; lines &= lines - 1) {
+        const uint32_t at = kLine * static_cast<uint32_t>(std::countr_zero(lines));
+        std::memcpy(cache_[number].get() + at, originals_[number].get() + at, kLine);
+      }
+    }
     versions_[number] = ++version_clock_;
   }
   cached_ -= page_count_ - op_start_pages_;  // appended pages stay cached until here
@@ -539,6 +604,7 @@ void PageFile::EndOperation() {
     if (spare_.size() < kMaxSpareBuffers) spare_.push_back(std::move(originals_[number]));
     originals_[number].reset();
   }
+  whole_originals_.clear();
   dirty_.clear();
   changes_.clear();
   parts_.clear();

@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "jet/bytes.h"
@@ -112,6 +113,15 @@ class PageFile {
 
   // The page for changing. Page 0 (the header) is never written.
   uint8_t* MutablePage(uint32_t number);
+  // The page for changing only its bytes [begin, end) (more parts by more calls; MutablePage
+  // declares the whole page). The operation keeps and compares only the declared parts, which
+  // spares a row insert copying and comparing whole pages for the few bytes it changes. A
+  // change outside every declared part would be neither journaled nor written: callers declare
+  // exactly what they change, and the tests check it (CheckDeclaredPartsForTesting).
+  uint8_t* MutablePart(uint32_t number, uint32_t begin, uint32_t end);
+  // Makes every commit check that no page changed outside its declared parts (a logic_error
+  // names the byte). Costs a copy of each changed page: for tests.
+  static void CheckDeclaredPartsForTesting(bool on) { check_declared_parts_ = on; }
   // Appends a zero-filled page and returns its number.
   uint32_t AppendPage();
 
@@ -155,7 +165,12 @@ class PageFile {
   void TrimCache();
   std::unique_ptr<uint8_t[]> NewPageBuffer();
   void WriteCommit();
-  void FindChangedParts(uint32_t page, const uint8_t* original, const uint8_t* current);
+  static constexpr uint32_t kLine = 64;  // originals are kept in lines of this many bytes
+  static uint64_t LinesOf(uint32_t begin, uint32_t end);
+  void KeepOriginal(uint32_t number, const uint8_t* page, uint64_t lines);
+  void CheckDeclaredParts() const;
+  void FindChangedParts(uint32_t page, const uint8_t* original, const uint8_t* current,
+                        uint64_t lines);
   void WriteJournal();
   void WriteDatabase();
   std::error_code PutBack();
@@ -194,8 +209,13 @@ class PageFile {
   // The current operation.
   int depth_ = 0;
   uint32_t op_start_pages_ = 0;
-  // Per page: its bytes before the operation, for the pages it changed (listed in dirty_).
+  // Per page: its bytes before the operation, for the pages it changed (listed in dirty_), in
+  // the lines that kept_lines_ marks.
   std::vector<std::unique_ptr<uint8_t[]>> originals_;
+  std::vector<uint64_t> kept_lines_;  // per page: a bit per line of originals_ kept
+  // Whole copies for CheckDeclaredParts.
+  std::unordered_map<uint32_t, std::unique_ptr<uint8_t[]>> whole_originals_;
+  static inline bool check_declared_parts_ = false;
   std::vector<uint32_t> dirty_;
   std::vector<Change> changes_;
   std::vector<Change> parts_;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -90,6 +91,51 @@ TEST(PageFileTest, CommitsReachTheFileOnDisk) {
   ASSERT_EQ(on_disk.size(), 3 * kPageSize);
   EXPECT_EQ(on_disk[kPageSize], 0x55);
   EXPECT_EQ(on_disk[2 * kPageSize + 1], 0x66);
+}
+
+// Writers that declare the parts of a page they change: the declared bytes are committed and
+// rolled back like any other, whatever mix of parts and whole pages an operation declares, and
+// a change outside every declared part is caught (the tests check every commit for it).
+TEST(PageFileTest, DeclaredPartsCommitAndRollBackAndNothingOutsideThemSlipsThrough) {
+  const std::string path = testing_support::TempDir() + "/parts.mdb";
+  {
+    std::ofstream out(path, std::ios::binary);
+    const Bytes image = Pages(3);
+    out.write(reinterpret_cast<const char*>(image.data()),
+              static_cast<std::streamsize>(image.size()));
+  }
+  PageFile file(path, OpenMode::kReadWrite);
+  {
+    PageFile::Operation op(file);
+    file.MutablePart(1, 100, 110)[105] = 0x51;
+    file.MutablePart(1, 4000, 4096)[4095] = 0x52;  // the page's last line
+    file.MutablePart(2, 0, 1)[0] = 0x53;
+    op.Commit();
+  }
+  Bytes expected = Pages(3);
+  expected[kPageSize + 105] = 0x51;
+  expected[kPageSize + 4095] = 0x52;
+  expected[2 * kPageSize] = 0x53;
+  EXPECT_EQ(ReadFile(path), expected);
+
+  {
+    PageFile::Operation op(file);
+    file.MutablePart(1, 130, 131)[130] = 0x61;
+    file.MutablePart(1, 2000, 2100)[2050] = 0x62;
+    file.MutablePage(1)[3000] = 0x63;  // then the whole page, after parts of it changed
+    file.MutablePart(1, 130, 131)[130] = 0x64;
+    file.MutablePart(2, 64, 65)[64] = 0x65;
+  }  // rolled back
+  for (uint32_t page = 1; page <= 2; ++page) {
+    EXPECT_EQ(0, std::memcmp(file.Page(page), expected.data() + page * kPageSize, kPageSize))
+        << "page " << page;
+  }
+  EXPECT_EQ(ReadFile(path), expected);
+
+  PageFile::Operation op(file);
+  file.MutablePart(1, 100, 110)[200] = 0x71;  // another line than the one declared
+  EXPECT_THROW(op.Commit(), std::logic_error);
+  EXPECT_EQ(ReadFile(path), expected);
 }
 
 }  // namespace
