@@ -9,7 +9,9 @@
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/vfs.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <mutex>
 #endif
@@ -112,7 +114,9 @@ std::unique_ptr<FileMapping> FileMapping::Create(int fd, uint64_t size) {
   void* base = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
   if (base == MAP_FAILED) return nullptr;
   InstallSigbusHandler();
-  return std::unique_ptr<FileMapping>(new FileMapping(static_cast<uint8_t*>(base), length, size));
+  const long page_size = sysconf(_SC_PAGESIZE);
+  return std::unique_ptr<FileMapping>(new FileMapping(static_cast<uint8_t*>(base), length, size,
+                                                      page_size > 0 ? size_t(page_size) : 4096));
 }
 
 FileMapping::~FileMapping() { munmap(base_, length_); }
@@ -136,7 +140,26 @@ bool FileMapping::Write(uint64_t offset, const uint8_t* data, size_t size, std::
   if (!GuardedCopy(base_ + offset, data, size)) {
     error = std::make_error_code(std::errc::no_space_on_device);
   }
+  if (size > 0) CountResident(offset, size);
   return true;
+}
+
+void FileMapping::CountResident(uint64_t offset, size_t size) {
+  const uint64_t last = (offset + size - 1) / page_size_;
+  if (written_.size() <= last / 64) written_.resize(last / 64 + 1);
+  for (uint64_t page = offset / page_size_; page <= last; ++page) {
+    uint64_t& word = written_[page / 64];
+    const uint64_t bit = uint64_t{1} << (page % 64);
+    if (word & bit) continue;
+    word |= bit;
+    ++resident_;
+  }
+  if (resident_ <= resident_budget_) return;
+  // Shared file pages: released from this process only, their bytes (written back or still
+  // dirty) stay with the file.
+  madvise(base_, size_, MADV_DONTNEED);
+  std::fill(written_.begin(), written_.end(), 0);
+  resident_ = 0;
 }
 
 std::error_code FileMapping::Sync() {
@@ -153,6 +176,7 @@ bool GuardedCopy(uint8_t* to, const uint8_t* from, size_t size) {
 }
 
 std::unique_ptr<FileMapping> FileMapping::Create(int, uint64_t) { return nullptr; }
+void FileMapping::CountResident(uint64_t, size_t) {}
 FileMapping::~FileMapping() = default;
 bool FileMapping::SetSize(uint64_t size) {
   size_ = size;

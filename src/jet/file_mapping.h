@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <memory>
 #include <system_error>
+#include <vector>
 
 namespace jet {
 
@@ -49,13 +50,26 @@ class FileMapping {
   // Hands every change made through the mapping to the disk (before the file's fsync).
   std::error_code Sync();
 
+  // Pages written through the mapping stay in the process's resident memory until released:
+  // past this many distinct pages (96 MB of 4 KB pages) they are all released together, which
+  // bounds the resident memory whatever the file's size. Their bytes stay in the page cache;
+  // a page written again after a release costs one page fault.
+  static constexpr size_t kResidentPageBudget = 24576;
+  void set_resident_page_budget(size_t pages) { resident_budget_ = pages; }
+  size_t resident_pages() const { return resident_; }
+
  private:
-  FileMapping(uint8_t* base, uint64_t length, uint64_t size)
-      : base_(base), length_(length), size_(size) {}
+  FileMapping(uint8_t* base, uint64_t length, uint64_t size, size_t page_size)
+      : base_(base), length_(length), size_(size), page_size_(page_size) {}
+  void CountResident(uint64_t offset, size_t size);
 
   uint8_t* base_;
   uint64_t length_;  // bytes mapped, at least size_: the file grows into it without a new mapping
   uint64_t size_;
+  size_t page_size_;               // the system's
+  std::vector<uint64_t> written_;  // a bit per page written since the last release
+  size_t resident_ = 0;            // bits set in written_
+  size_t resident_budget_ = kResidentPageBudget;
 };
 
 // Copies `size` bytes with SIGBUS guarded as described above: false when the copy was cut

@@ -345,17 +345,18 @@ void InsertInLeaf(uint8_t* page, LeafLayout& layout, size_t pos, ByteSpan key, R
   PutU32(page + kOffsetTail, 0);
 }
 
-std::array<LeafChange, 3> LeafInsertChanges(const LeafLayout& layout, size_t pos, ByteSpan key) {
+std::array<LeafChange, 4> LeafInsertChanges(const LeafLayout& layout, size_t pos, ByteSpan key) {
   const size_t stored = key.size() + kRowPointerSize - layout.prefix;
   const size_t at = layout.ends[pos - 1];
   const size_t new_end = layout.data_size() + stored;
-  const size_t data_end = layout.zero_after_entries ? new_end : kEntryArea;
-  const auto range = [](size_t begin, size_t end) {
-    return LeafChange{static_cast<uint32_t>(begin), static_cast<uint32_t>(end)};
+  const size_t cleared_end = layout.zero_after_entries ? new_end : kEntryArea;
+  const auto range = [](size_t begin, size_t end, bool rewritten = false) {
+    return LeafChange{static_cast<uint32_t>(begin), static_cast<uint32_t>(end), rewritten};
   };
   return {range(0, kOffsetTail + 4),
           range(kOffsetMask + at / 8, std::min(kOffsetMask + new_end / 8 + 1, kOffsetEntries)),
-          range(kOffsetEntries + at, kOffsetEntries + data_end)};
+          range(kOffsetEntries + at, kOffsetEntries + new_end, true),
+          range(kOffsetEntries + new_end, kOffsetEntries + std::max(cleared_end, new_end))};
 }
 
 }  // namespace jet

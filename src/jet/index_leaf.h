@@ -57,12 +57,14 @@ void InsertInLeaf(uint8_t* page, LeafLayout& layout, size_t pos, ByteSpan key, R
                   uint32_t tdef_page);
 
 // The bytes of the page InsertInLeaf(page, layout, pos, key, ...) changes, as [begin, end)
-// ranges: the header, the part of the entry mask from the new entry on, and the entry data from
-// the new entry on.
+// ranges: the header, the part of the entry mask from the new entry on, the entry data from the
+// new entry on (`rewritten`: moved up, so it differs nearly everywhere), and the bytes after the
+// entries that it clears (possibly none).
 struct LeafChange {
   uint32_t begin;
   uint32_t end;
+  bool rewritten = false;
 };
-std::array<LeafChange, 3> LeafInsertChanges(const LeafLayout& layout, size_t pos, ByteSpan key);
+std::array<LeafChange, 4> LeafInsertChanges(const LeafLayout& layout, size_t pos, ByteSpan key);
 
 }  // namespace jet

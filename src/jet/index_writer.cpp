@@ -432,7 +432,13 @@ uint32_t IndexWriter::Descend(ByteSpan key, RowLocator row) {
   for (size_t depth = 0; depth < kMaxDepth; ++depth) {
     path_pages_.push_back(number);
     // Leaves are searched where they lie, or decoded by the caller: never decoded here.
-    if (file_.Page(number)[0] == kIndexLeafPage) return number;
+    const uint8_t* raw = file_.Page(number);
+    if (raw[0] == kIndexLeafPage) {
+      // The leaf is searched, then spliced from the new entry on: asking for all its lines now
+      // overlaps their loads instead of waiting for one after another.
+      PrefetchPage(raw);
+      return number;
+    }
     const IndexPage& page = Cached(number);
     if (page.leaf) return number;
     size_t pos = LowerBound(page, key, row);
@@ -552,7 +558,9 @@ bool IndexWriter::TryInsertInPlace(uint32_t leaf, ByteSpan key, RowLocator row,
   // neither copies nor compares the entries before it.
   uint8_t* page = nullptr;
   for (const LeafChange& change : LeafInsertChanges(*layout, pos, key)) {
-    page = file_.MutablePart(leaf, change.begin, change.end);
+    if (change.begin == change.end) continue;
+    page = change.rewritten ? file_.RewrittenPart(leaf, change.begin, change.end)
+                            : file_.MutablePart(leaf, change.begin, change.end);
   }
   InsertInLeaf(page, *layout, pos, key, row, tdef_page_);
   slot->version = file_.PageVersion(leaf);

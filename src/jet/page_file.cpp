@@ -361,6 +361,12 @@ void PageFile::BeginOperation() {
 
 uint8_t* PageFile::MutablePage(uint32_t number) { return MutablePart(number, 0, kPageSize); }
 
+uint8_t* PageFile::RewrittenPart(uint32_t number, uint32_t begin, uint32_t end) {
+  uint8_t* page = MutablePart(number, begin, end);
+  if (number < op_start_pages_) rewritten_.push_back({number, begin, end});
+  return page;
+}
+
 uint8_t* PageFile::MutablePart(uint32_t number, uint32_t begin, uint32_t end) {
   if (depth_ == 0) throw std::logic_error("PageFile::MutablePage outside an operation");
   if (number == 0) throw std::logic_error("the database header page is never written");
@@ -459,10 +465,30 @@ void PageFile::WriteCommit() {
   changes_.clear();
   parts_.clear();
   std::sort(dirty_.begin(), dirty_.end());
+  std::sort(rewritten_.begin(), rewritten_.end(),
+            [](const Change& a, const Change& b) { return a.page < b.page; });
+  size_t next_rewritten = 0;
   for (uint32_t page : dirty_) {
     const size_t first = parts_.size();
-    FindChangedParts(page, originals_[page].get(), cache_[page].get(), kept_lines_[page]);
-    if (parts_.size() > first) changes_.push_back({page, parts_[first].begin, parts_.back().end});
+    // Rewritten parts go to the journal as they are; only the other kept lines are compared.
+    uint64_t compare = kept_lines_[page];
+    for (; next_rewritten < rewritten_.size() && rewritten_[next_rewritten].page == page;
+         ++next_rewritten) {
+      const Change& part = rewritten_[next_rewritten];
+      parts_.push_back(part);
+      const uint32_t inner_begin = (part.begin + kLine - 1) / kLine * kLine;
+      const uint32_t inner_end = part.end / kLine * kLine;
+      if (inner_begin < inner_end) compare &= ~LinesOf(inner_begin, inner_end);
+    }
+    FindChangedParts(page, originals_[page].get(), cache_[page].get(), compare);
+    if (parts_.size() > first) {
+      Change span{page, kPageSize, 0};
+      for (size_t i = first; i < parts_.size(); ++i) {
+        span.begin = std::min(span.begin, parts_[i].begin);
+        span.end = std::max(span.end, parts_[i].end);
+      }
+      changes_.push_back(span);
+    }
   }
   if (changes_.empty() && page_count_ == op_start_pages_) return;  // nothing to write
   WriteJournal();
@@ -608,6 +634,7 @@ void PageFile::EndOperation() {
   dirty_.clear();
   changes_.clear();
   parts_.clear();
+  rewritten_.clear();
   // Pages appended by operations enter the cache without being read: a file that only grows
   // is trimmed here.
   if (cached_ > trim_at_) TrimCache();

@@ -100,6 +100,40 @@ TEST(FileMappingTest, AStoreBeyondTheEndOfAShrunkFileIsAnErrorEveryTime) {
   fs::remove(path);
 }
 
+// Pages written through the mapping are released from the process past a budget: its memory
+// stays bounded, and every byte written before a release is still in the file.
+TEST(FileMappingTest, ReleasingWrittenPagesKeepsTheirBytes) {
+  const std::string path = testing_support::TempDir() + "/released.bin";
+  fs::remove(path);
+  const int fd = open(path.c_str(), O_RDWR | O_CREAT, 0644);
+  ASSERT_GE(fd, 0);
+  constexpr size_t kPages = 40;
+  ASSERT_EQ(0, ftruncate(fd, kPages * kPageSize));
+  auto mapping = FileMapping::Create(fd, kPages * kPageSize);
+  if (mapping == nullptr) {
+    close(fd);
+    GTEST_SKIP() << "the temporary folder's file system is not mapped";
+  }
+  mapping->set_resident_page_budget(8);
+  Bytes expected(kPages * kPageSize, 0);
+  for (size_t round = 0; round < 3; ++round) {
+    for (size_t page = 0; page < kPages; ++page) {
+      const uint64_t at = page * kPageSize + (round * 997 + page * 31) % (kPageSize - 8);
+      const uint8_t bytes[8] = {uint8_t(page), uint8_t(round), 1, 2, 3, 4, 5, uint8_t(~page)};
+      std::error_code error;
+      ASSERT_TRUE(mapping->Write(at, bytes, sizeof bytes, error));
+      ASSERT_FALSE(error);
+      std::memcpy(expected.data() + at, bytes, sizeof bytes);
+      EXPECT_LE(mapping->resident_pages(), 8u);
+    }
+  }
+  EXPECT_EQ(ReadWholeFile(path), expected);
+  mapping.reset();
+  close(fd);
+  EXPECT_EQ(ReadWholeFile(path), expected);
+  fs::remove(path);
+}
+
 TEST(FileMappingTest, GuardedCopyReportsAFaultAndLeavesOtherSignalsAlone) {
   const std::string path = testing_support::TempDir() + "/guarded.bin";
   fs::remove(path);

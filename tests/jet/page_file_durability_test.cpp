@@ -370,6 +370,33 @@ TEST(PageFileDurabilityTest, JournalIsWrittenOnlyByWritersThatChangeSomething) {
   EXPECT_FALSE(fs::exists(journal));
 }
 
+// A rewritten part is journaled whole, unchanged bytes included; a crash right after its commit
+// must still find the commit finished, not roll it back.
+TEST(PageFileDurabilityTest, ACommitWhoseRewrittenPartKeptItsBytesIsNotRolledBack) {
+  const std::string path = testing_support::TempDir() + "/rewritten.mdb";
+  const std::string copy = testing_support::TempDir() + "/rewritten-after-crash.mdb";
+  WriteFile(path, Pages(3));
+  Bytes committed;
+  {
+    PageFile writer(path, OpenMode::kReadWrite);
+    PageFile::Operation op(writer);
+    uint8_t* page = writer.RewrittenPart(1, 600, 700);  // rewritten with the very same bytes
+    for (uint32_t i = 600; i < 700; ++i) page[i] = page[i];
+    writer.RewrittenPart(2, 1000, 1100)[1050] ^= 0xFF;  // and a real change
+    op.Commit();
+    committed = ReadFile(path);
+    // The process "dies" here: the journal of the last commit is left beside the file.
+    WriteFile(copy, committed);
+    WriteFile(RollbackJournalPath(copy), ReadFile(RollbackJournalPath(path)));
+  }
+  ASSERT_NE(committed, Pages(3));
+  {
+    PageFile reopened(copy, OpenMode::kReadWrite);
+    EXPECT_EQ(View(reopened), committed);
+  }
+  EXPECT_EQ(ReadFile(copy), committed);
+}
+
 TEST(PageFileDurabilityTest, ATornOrForeignJournalIsIgnoredAndADamagedOneRefused) {
   const std::string path = testing_support::TempDir() + "/torn.mdb";
   const std::string journal = RollbackJournalPath(path);
