@@ -211,6 +211,9 @@ class OsFile : public FileIo {
   }
 
   bool Mapped() override { return Mapping() != nullptr; }
+  void WillWrite(uint64_t offset, size_t size) override {
+    if (mapping_ != nullptr) mapping_->WillWrite(offset, size);
+  }
 
   std::error_code Size(uint64_t& size) override {
     struct stat info {};

@@ -31,6 +31,12 @@ class FileIo {
   // caller then writes the changed pieces one by one rather than gathering them into fewer,
   // larger writes to save system calls.
   virtual bool Mapped() { return false; }
+  // A hint that [offset, offset + size) is about to be written: a mapped file starts loading
+  // those bytes into the processor's caches, so the write later does not wait for them.
+  virtual void WillWrite(uint64_t offset, size_t size) {
+    (void)offset;
+    (void)size;
+  }
 };
 
 enum class FileAccess {

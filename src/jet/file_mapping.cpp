@@ -144,6 +144,14 @@ bool FileMapping::Write(uint64_t offset, const uint8_t* data, size_t size, std::
   return true;
 }
 
+void FileMapping::WillWrite(uint64_t offset, size_t size) const {
+  if (offset > size_ || size > size_ - offset) return;
+  const uint64_t end = offset + size;
+  for (uint64_t at = offset & ~uint64_t{63}; at < end; at += 64) {
+    __builtin_prefetch(base_ + at, 1);
+  }
+}
+
 void FileMapping::CountResident(uint64_t offset, size_t size) {
   const uint64_t last = (offset + size - 1) / page_size_;
   if (written_.size() <= last / 64) written_.resize(last / 64 + 1);
@@ -177,6 +185,7 @@ bool GuardedCopy(uint8_t* to, const uint8_t* from, size_t size) {
 
 std::unique_ptr<FileMapping> FileMapping::Create(int, uint64_t) { return nullptr; }
 void FileMapping::CountResident(uint64_t, size_t) {}
+void FileMapping::WillWrite(uint64_t, size_t) const {}
 FileMapping::~FileMapping() = default;
 bool FileMapping::SetSize(uint64_t size) {
   size_ = size;

@@ -46,6 +46,9 @@ class FileMapping {
   // False (nothing done) when [offset, offset + size) is not below size(), so the caller uses a
   // system call instead; a guarded copy that fails sets `error`.
   bool Write(uint64_t offset, const uint8_t* data, size_t size, std::error_code& error);
+  // Starts loading the lines of [offset, offset + size) for writing (a hint; nothing beyond
+  // size()).
+  void WillWrite(uint64_t offset, size_t size) const;
 
   // Hands every change made through the mapping to the disk (before the file's fsync).
   std::error_code Sync();

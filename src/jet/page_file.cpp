@@ -372,7 +372,12 @@ uint8_t* PageFile::MutablePart(uint32_t number, uint32_t begin, uint32_t end) {
   if (number == 0) throw std::logic_error("the database header page is never written");
   if (begin >= end || end > kPageSize) throw std::logic_error("PageFile::MutablePart: bad range");
   uint8_t* page = Load(number);
-  if (number < op_start_pages_) KeepOriginal(number, page, LinesOf(begin, end));
+  if (number < op_start_pages_) {
+    KeepOriginal(number, page, LinesOf(begin, end));
+    if (io_ != nullptr && end - begin < kPageSize) {
+      io_->WillWrite(static_cast<uint64_t>(number) * kPageSize + begin, end - begin);
+    }
+  }
   versions_[number] = ++version_clock_;
   return page;
 }
