@@ -1,6 +1,7 @@
 #include "jet/usage_map.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "jet/data_page.h"
 #include "jet/error.h"
@@ -67,7 +68,16 @@ std::vector<uint32_t> UsageMap::SetPages() const {
 }
 
 uint32_t UsageMap::LastSetPage() const {
-  for (size_t byte = bitmap_.size(); byte-- > 0;) {
+  // A map's bitmap reaches far past its last page (a reference map covers every page the file
+  // may have): empty stretches are passed over a word at a time.
+  size_t end = bitmap_.size();
+  while (end >= 8) {
+    uint64_t word;
+    std::memcpy(&word, bitmap_.data() + end - 8, sizeof word);
+    if (word != 0) break;
+    end -= 8;
+  }
+  for (size_t byte = end; byte-- > 0;) {
     if (bitmap_[byte] == 0) continue;
     for (unsigned bit = 8; bit-- > 0;) {
       if (!((bitmap_[byte] >> bit) & 1)) continue;
