@@ -8,9 +8,11 @@
 //
 // A commit survives our process dying at any point: it first writes the original bytes it is
 // about to overwrite to a rollback journal beside the database (rollback_journal.h), then the
-// pages; whoever opens the file next puts an unfinished commit back. A database open for
-// writing is locked against our other writers, and a file that Access/Jet has open is refused
-// for writing (file_lock.h).
+// pages; whoever opens the file next puts an unfinished commit back. On Linux both are written
+// by copying into shared mappings of the files (file_mapping.h), so a commit makes no system
+// call unless it grows the file; writers that declare the parts of pages they change
+// (MutablePart) spare it comparing whole pages. A database open for writing is locked against
+// our other writers, and a file that Access/Jet has open is refused for writing (file_lock.h).
 #pragma once
 
 #include <cstdint>

@@ -164,6 +164,9 @@ TEST(FileMappingTest, ADatabaseCutShortUnderAWriterFailsTheCommitInsteadOfCrashi
   const std::string path = testing_support::TempDir() + "/cut.mdb";
   fs::remove(path);
   CreateDatabase(path);
+  if (!OpenForWriting(path)->Mapped()) {
+    GTEST_SKIP() << "the temporary folder's file system is not mapped";  // then pwrite grows it
+  }
   const uint64_t size = fs::file_size(path);
   {
     PageFile file(path, OpenMode::kReadWrite);
