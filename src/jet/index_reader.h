@@ -62,10 +62,10 @@ struct IndexPage {
 // row locator, a child page outside the file (`page_count` pages), or keys out of order.
 IndexPage DecodeIndexPage(uint32_t number, const uint8_t* page, uint32_t page_count);
 
-// Unsigned byte-wise comparison of n bytes: <0, 0, >0. Index keys are mostly a few bytes to a
-// few dozen, where a call to memcmp costs more than the comparison; words are compared whole,
-// and only where they differ is the first differing byte looked up.
-inline int CompareKeyBytes(const uint8_t* a, const uint8_t* b, size_t n) {
+// How many of the first n bytes of a and b agree. Index keys are mostly a few bytes to a few
+// dozen, where a call to memcmp costs more than the comparison; words are compared whole, and
+// only where they differ is the first differing byte looked up.
+inline size_t CommonPrefixBytes(const uint8_t* a, const uint8_t* b, size_t n) {
   const auto first_difference = [](auto x, auto y) {  // the byte index of a word's difference
     if constexpr (std::endian::native == std::endian::little) {
       return static_cast<size_t>(std::countr_zero(x ^ y) / 8);
@@ -78,25 +78,24 @@ inline int CompareKeyBytes(const uint8_t* a, const uint8_t* b, size_t n) {
     uint64_t x, y;
     std::memcpy(&x, a + i, sizeof x);
     std::memcpy(&y, b + i, sizeof y);
-    if (x != y) {
-      const size_t d = i + first_difference(x, y);
-      return a[d] < b[d] ? -1 : 1;
-    }
+    if (x != y) return i + first_difference(x, y);
   }
   if (i + 4 <= n) {
     uint32_t x, y;
     std::memcpy(&x, a + i, sizeof x);
     std::memcpy(&y, b + i, sizeof y);
-    if (x != y) {
-      const size_t d = i + first_difference(x, y);
-      return a[d] < b[d] ? -1 : 1;
-    }
+    if (x != y) return i + first_difference(x, y);
     i += 4;
   }
-  for (; i < n; ++i) {
-    if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
-  }
-  return 0;
+  while (i < n && a[i] == b[i]) ++i;
+  return i;
+}
+
+// Unsigned byte-wise comparison of n bytes: <0, 0, >0.
+inline int CompareKeyBytes(const uint8_t* a, const uint8_t* b, size_t n) {
+  const size_t d = CommonPrefixBytes(a, b, n);
+  if (d == n) return 0;
+  return a[d] < b[d] ? -1 : 1;
 }
 
 // Unsigned byte-wise comparison, shorter first on a common prefix: the order of index keys.

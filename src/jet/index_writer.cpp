@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstring>
 #include <functional>
 #include <optional>
@@ -41,26 +40,6 @@ constexpr size_t kMaxDepth = 32;
 // random one re-reads what it no longer holds.
 constexpr size_t kMaxDecodedPages = 512;
 constexpr size_t kMaxLayouts = 8192;
-
-// The length of the common prefix of n bytes, compared a word at a time: pages are encoded
-// and split by the prefixes of all their neighbouring entries.
-size_t CommonPrefixBytes(const uint8_t* a, const uint8_t* b, size_t n) {
-  size_t i = 0;
-  for (; i + 8 <= n; i += 8) {
-    uint64_t x, y;
-    std::memcpy(&x, a + i, sizeof x);
-    std::memcpy(&y, b + i, sizeof y);
-    if (x != y) {
-      if constexpr (std::endian::native == std::endian::little) {
-        return i + static_cast<size_t>(std::countr_zero(x ^ y) / 8);
-      } else {
-        return i + static_cast<size_t>(std::countl_zero(x ^ y) / 8);
-      }
-    }
-  }
-  while (i < n && a[i] == b[i]) ++i;
-  return i;
-}
 
 // Appends entry `i` as stored before prefix compression: key, 3-byte big-endian data page,
 // row byte and, on node pages, the 4-byte big-endian child page.
