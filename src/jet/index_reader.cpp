@@ -224,6 +224,7 @@ IndexReader::Cursor IndexReader::FindFirst(ByteSpan key) {
 }
 
 std::vector<RowLocator> IndexReader::FindEqual(ByteSpan key) {
+  TrimCache();
   std::vector<RowLocator> out;
   for (Cursor c = FindFirst(key); !c.AtEnd() && CompareKeys(c.key(), key) == 0; c.Next()) {
     out.push_back(c.locator());
@@ -232,6 +233,7 @@ std::vector<RowLocator> IndexReader::FindEqual(ByteSpan key) {
 }
 
 std::vector<RowLocator> IndexReader::FindPrefix(ByteSpan prefix) {
+  TrimCache();
   std::vector<RowLocator> out;
   for (Cursor c = FindFirst(prefix); !c.AtEnd() && StartsWith(c.key(), prefix); c.Next()) {
     out.push_back(c.locator());
@@ -240,6 +242,7 @@ std::vector<RowLocator> IndexReader::FindPrefix(ByteSpan prefix) {
 }
 
 std::vector<IndexEntry> IndexReader::Range(ByteSpan from, ByteSpan to) {
+  TrimCache();
   std::vector<IndexEntry> out;
   for (Cursor c = FindFirst(from); !c.AtEnd(); c.Next()) {
     if (!to.empty() && CompareKeys(c.key(), to) >= 0) break;
@@ -249,6 +252,7 @@ std::vector<IndexEntry> IndexReader::Range(ByteSpan from, ByteSpan to) {
 }
 
 std::vector<uint32_t> IndexReader::LeafChain() {
+  TrimCache();
   // The first leaf: follow first children (or the tail of an entry-less node) down.
   Cursor c(*this);
   c.Enter(root_);

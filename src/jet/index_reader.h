@@ -123,8 +123,9 @@ class IndexReader {
 
   uint32_t root_page() const { return root_; }
 
-  // A position in the index, moving forward in key order. The key it shows stays valid while
-  // the reader lives and is not cleared.
+  // A position in the index, moving forward in key order. The key it shows, and the cursor
+  // itself, stay valid until the reader is cleared: by Clear(), or by a FindEqual, FindPrefix,
+  // Range, All or LeafChain that finds its cache of decoded pages full.
   class Cursor {
    public:
     bool AtEnd() const { return path_.empty(); }
@@ -174,8 +175,18 @@ class IndexReader {
   const IndexPage& Page(uint32_t number);
   // Forgets decoded pages.
   void Clear() { pages_.clear(); }
+  size_t cached_pages() const { return pages_.size(); }
+
+  // Decoded pages kept before the cache starts again: a reader that serves a long task (a
+  // query per row over a large index) keeps the same memory however many pages it visits.
+  static constexpr size_t kMaxCachedPages = 512;
 
  private:
+  // Called where no cursor of the caller's can be live: at the start of a whole search.
+  void TrimCache() {
+    if (pages_.size() > kMaxCachedPages) pages_.clear();
+  }
+
   struct CachedPage {
     uint32_t version = 0;  // PageFile::PageVersion when decoded
     std::unique_ptr<IndexPage> page;

@@ -10,10 +10,13 @@
 #include <map>
 #include <random>
 
+#include "jet/create.h"
 #include "jet/database.h"
 #include "jet/error.h"
 #include "jet/index_key.h"
 #include "jet/page_file.h"
+#include "jet/table.h"
+#include "jet/table_writer.h"
 #include "support/fixtures.h"
 
 namespace jet {
@@ -203,6 +206,36 @@ TEST(IndexReaderTest, WalksAndSearchesMultiLevelTrees) {
       EXPECT_EQ(got, Rows(ranged));
     }
   }
+}
+
+// A reader that serves a long task (a query per row) must not keep every page it ever decoded:
+// its cache starts again at the next search once full, and the answers stay the same.
+TEST(IndexReaderTest, AReaderServingManySearchesKeepsItsCacheBounded) {
+  auto db = Database::Open(
+      std::make_unique<PageFile>("bounded.mdb", CreateDatabaseImage(), OpenMode::kReadWrite));
+  TableSpec spec;
+  spec.name = "Wide";
+  spec.columns = {{.name = "Id", .type = ColumnType::kLong},
+                  {.name = "Name", .type = ColumnType::kText, .size = 200}};
+  spec.indexes = {{.name = "Name", .columns = {{"Name"}}}};
+  CreateTable(*db, spec);
+  TableWriter writer(*db, "Wide");
+  std::mt19937 random(3);
+  constexpr int kRows = 30000;  // long random keys: some twenty a leaf, well over 512 leaves
+  for (int i = 0; i < kRows; ++i) {
+    std::string name(150, ' ');
+    for (char& c : name) c = static_cast<char>('a' + random() % 26);
+    writer.Insert({i, name});
+  }
+  const RealIndexDef& index = db->OpenTable("Wide").def().real_indexes.at(0);
+  IndexReader reader(db->file(), index);
+  const std::vector<IndexEntry> all = reader.All();
+  ASSERT_EQ(all.size(), static_cast<size_t>(kRows));
+  EXPECT_GT(reader.cached_pages(), IndexReader::kMaxCachedPages);
+  const IndexEntry& middle = all[kRows / 2];
+  EXPECT_EQ(reader.FindEqual(middle.key), std::vector<RowLocator>{middle.row});
+  EXPECT_LT(reader.cached_pages(), 8u) << "the full cache was not started again";
+  EXPECT_EQ(reader.All(), all);
 }
 
 TEST(IndexReaderTest, EmptyIndexAndTailOnlyNode) {
