@@ -54,11 +54,12 @@ class FileMapping {
   std::error_code Sync();
 
   // Pages written through the mapping stay in the process's resident memory until released:
-  // past this many distinct pages (24 MB of 4 KB pages) they are all released together, which
+  // past this many distinct pages (64 MB of 4 KB pages) they are all released together, which
   // bounds the resident memory whatever the file's size. Their bytes stay in the page cache;
-  // a page written again after a release costs one page fault. (A larger budget makes large
-  // bulk loads a few percent faster, at the price of the tools' memory bound.)
-  static constexpr size_t kResidentPageBudget = 6144;
+  // a page written again after a release costs one page fault, so a budget far below the
+  // pages a workload keeps rewriting (a large index filled at random) turns its writes into
+  // faults.
+  static constexpr size_t kResidentPageBudget = 16384;
   void set_resident_page_budget(size_t pages) { resident_budget_ = pages; }
   size_t resident_pages() const { return resident_; }
 
