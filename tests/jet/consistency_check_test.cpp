@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
 #include "jet/data_page.h"
 #include "jet/database.h"
 #include "jet/index_reader.h"
@@ -15,11 +12,6 @@ namespace jet {
 namespace {
 
 using testing_support::AccessMadeFile;
-
-Bytes ReadImage(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::vector<std::string> Check(Bytes image) {
   auto db = Database::Open(std::make_unique<PageFile>("damaged.mdb", std::move(image)));
@@ -52,7 +44,7 @@ class ConsistencyCheckTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (testing_support::AccessMadeDir().empty()) GTEST_SKIP() << "shared fixtures absent";
-    image_ = ReadImage(AccessMadeFile("indexTestV2000.mdb"));
+    image_ = testing_support::ReadFileBytes(AccessMadeFile("indexTestV2000.mdb"));
     auto db = Database::Open(std::make_unique<PageFile>("copy.mdb", image_));
     Table table = db->OpenTable("Table1");
     def_ = table.def();

@@ -6,8 +6,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 #include "jet/consistency_check.h"
 #include "jet/data_page.h"
@@ -20,11 +18,6 @@ namespace jet {
 namespace {
 
 constexpr double kDate = 42329.94480324074;  // 2015-11-21 22:40:31
-
-Bytes ReadImage(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::unique_ptr<Database> OpenImage(Bytes image) {
   return Database::Open(
@@ -95,7 +88,8 @@ TEST(CreateDatabaseTest, HasTheStructureOfJetsOwnEmptyDatabase) {
   REQUIRE_ACCESS_MADE_FIXTURES();
   auto ref = Database::Open(testing_support::AccessMadeFile("adox_jet4.mdb"));
   const Bytes image = CreateDatabaseImage(ref->header().creation_date);
-  const Bytes jet = ReadImage(testing_support::AccessMadeFile("adox_jet4.mdb"));
+  const Bytes jet =
+      testing_support::ReadFileBytes(testing_support::AccessMadeFile("adox_jet4.mdb"));
   ASSERT_EQ(image.size(), jet.size());
   // Same pages in the same places: header, global map, four tdefs, the map page, seven index
   // roots, then the catalog's and the ACEs' rows.
@@ -141,14 +135,14 @@ TEST(CreateDatabaseTest, WritesANewFileAndNeverReplacesOne) {
     EXPECT_EQ(Problems(*db), "");
     EXPECT_NEAR(db->header().creation_date, NowAsOleDate(), 1.0 / 24);
   }
-  const Bytes before = ReadImage(path);
+  const Bytes before = testing_support::ReadFileBytes(path);
   try {
     CreateDatabase(path);
     FAIL() << "an existing file was replaced";
   } catch (const Error& e) {
     EXPECT_EQ(e.number(), kErrDatabaseExists);
   }
-  EXPECT_EQ(ReadImage(path), before);
+  EXPECT_EQ(testing_support::ReadFileBytes(path), before);
 }
 
 TableSpec EveryType() {

@@ -8,8 +8,6 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "jet/create.h"
 #include "jet/error.h"
@@ -27,11 +25,6 @@ namespace jet {
 namespace {
 
 namespace fs = std::filesystem;
-
-Bytes ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::unique_ptr<FileIo> OpenForWriting(const std::string& path) {
   std::error_code error;
@@ -57,7 +50,7 @@ TEST(FileMappingTest, WritesReachOtherReadersAndFollowTheFilesLength) {
   expected.insert(expected.end(), grown.begin(), grown.end());
   std::memcpy(expected.data() + kPageSize + 100, patch, sizeof patch);
   std::memcpy(expected.data() + 4 * kPageSize + 7, patch, sizeof patch);
-  EXPECT_EQ(ReadWholeFile(path), expected);  // another reader, before any flush
+  EXPECT_EQ(testing_support::ReadFileBytes(path), expected);  // another reader, before any flush
 
   // Cut short, then written past the old end again: nothing stale is copied.
   ASSERT_FALSE(file->Truncate(kPageSize));
@@ -67,7 +60,7 @@ TEST(FileMappingTest, WritesReachOtherReadersAndFollowTheFilesLength) {
   ASSERT_FALSE(file->ReadAt(0, read.data(), read.size(), got));
   ASSERT_EQ(got, read.size());
   EXPECT_EQ(0, std::memcmp(read.data() + kPageSize, patch, sizeof patch));
-  EXPECT_EQ(ReadWholeFile(path).size(), kPageSize + sizeof patch);
+  EXPECT_EQ(testing_support::ReadFileBytes(path).size(), kPageSize + sizeof patch);
   EXPECT_FALSE(file->Sync());
   file.reset();
   fs::remove(path);
@@ -95,7 +88,7 @@ TEST(FileMappingTest, AStoreBeyondTheEndOfAShrunkFileIsAnErrorEveryTime) {
   }
   // The first page is still there and still written through.
   ASSERT_FALSE(file->WriteAt(10, patch, sizeof patch));
-  EXPECT_EQ(0, std::memcmp(ReadWholeFile(path).data() + 10, patch, sizeof patch));
+  EXPECT_EQ(0, std::memcmp(testing_support::ReadFileBytes(path).data() + 10, patch, sizeof patch));
   file.reset();
   fs::remove(path);
 }
@@ -127,10 +120,10 @@ TEST(FileMappingTest, ReleasingWrittenPagesKeepsTheirBytes) {
       EXPECT_LE(mapping->resident_pages(), 8u);
     }
   }
-  EXPECT_EQ(ReadWholeFile(path), expected);
+  EXPECT_EQ(testing_support::ReadFileBytes(path), expected);
   mapping.reset();
   close(fd);
-  EXPECT_EQ(ReadWholeFile(path), expected);
+  EXPECT_EQ(testing_support::ReadFileBytes(path), expected);
   fs::remove(path);
 }
 

@@ -7,8 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <random>
 #include <set>
@@ -24,14 +22,10 @@
 namespace jet {
 namespace {
 
-Bytes ReadImage(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::unique_ptr<Database> OpenCopy(const std::string& fixture) {
   return Database::Open(std::make_unique<PageFile>(
-      fixture, ReadImage(testing_support::AccessMadeFile(fixture)), OpenMode::kReadWrite));
+      fixture, testing_support::ReadFileBytes(testing_support::AccessMadeFile(fixture)),
+      OpenMode::kReadWrite));
 }
 
 std::string Joined(const std::vector<std::string>& lines) {
@@ -204,7 +198,7 @@ TEST(IndexPageEncoderTest, KeepsAccessPages) {
   REQUIRE_ACCESS_MADE_FIXTURES();
   size_t pages = 0, identical = 0;
   for (const std::string& path : testing_support::ReadableAccessMadeFiles()) {
-    const Bytes image = ReadImage(path);
+    const Bytes image = testing_support::ReadFileBytes(path);
     const uint32_t count = static_cast<uint32_t>(image.size() / kPageSize);
     for (uint32_t n = 1; n < count; ++n) {
       const uint8_t* original = image.data() + static_cast<size_t>(n) * kPageSize;

@@ -6,7 +6,6 @@
 #include <climits>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
 
 #include "jet/error.h"
@@ -41,11 +40,6 @@ std::string WriteTemp(const std::string& name, const Bytes& image) {
   out.write(reinterpret_cast<const char*>(image.data()),
             static_cast<std::streamsize>(image.size()));
   return path;
-}
-
-Bytes ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // The operating system's files, except that every write from number `fail_from` on fails.
@@ -177,7 +171,7 @@ TEST(PageCacheTest, AnOperationLargerThanTheCacheKeepsEveryChangeUntilItEnds) {
     for (uint32_t p = 61; p < kFilePages; ++p) ASSERT_TRUE(HoldsPage(file->Page(p), p));
     EXPECT_LE(file->cached_pages(), kCapacity) << "the bound applies again after the operation";
   }
-  const Bytes written = ReadFile(path);
+  const Bytes written = testing_support::ReadFileBytes(path);
   ASSERT_EQ(written.size(), (kFilePages + 20) * kPageSize);
   EXPECT_EQ(written[5 * kPageSize + 7], 0xEE);
   EXPECT_EQ(written[(kFilePages + 3) * kPageSize], 0xEE);
@@ -196,7 +190,8 @@ TEST(PageCacheTest, AfterAChangeThatCouldNotBePutBackTheCacheIsNotReadFromTheFil
     file.MutablePage(2)[0] = 0xAB;
     EXPECT_THROW(op.Commit(), Error);
   }
-  EXPECT_EQ(ReadFile(path)[kPageSize], 0xAB) << "the scenario needs the file left changed";
+  EXPECT_EQ(testing_support::ReadFileBytes(path)[kPageSize], 0xAB)
+      << "the scenario needs the file left changed";
   for (uint32_t p = 3; p < 40; ++p) file.Page(p);
   EXPECT_EQ(file.Page(1)[0], 1) << "page 1 as the rolled-back operation left it, not the file";
   files->FailFrom(INT_MAX);
@@ -207,7 +202,7 @@ TEST(PageCacheTest, AfterAChangeThatCouldNotBePutBackTheCacheIsNotReadFromTheFil
   }
   for (uint32_t p = 4; p < 40; ++p) file.Page(p);
   EXPECT_EQ(file.Page(1)[0], 1);
-  EXPECT_EQ(ReadFile(path)[kPageSize], 1);
+  EXPECT_EQ(testing_support::ReadFileBytes(path)[kPageSize], 1);
 }
 
 }  // namespace

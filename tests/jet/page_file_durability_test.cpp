@@ -9,7 +9,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
 #include <set>
 #include <thread>
@@ -31,11 +30,6 @@ namespace jet {
 namespace {
 
 namespace fs = std::filesystem;
-
-Bytes ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 void WriteFile(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -209,11 +203,11 @@ Scenario Prepare() {
   {
     PageFile file(s.path, OpenMode::kReadWrite, {Durability::kNormal, counting});
     FirstCommit(file);
-    s.before = ReadFile(s.path);
+    s.before = testing_support::ReadFileBytes(s.path);
     counting->Arm(FaultyFiles::Fault::kNone, 0);
     MultiPageCommit(file);
     s.writes = counting->writes();
-    s.after = ReadFile(s.path);
+    s.after = testing_support::ReadFileBytes(s.path);
   }
   EXPECT_EQ(s.after.size(), 8 * kPageSize);
   // journal, the two appended pages in one write, one range on each of four pages
@@ -245,12 +239,12 @@ TEST(PageFileDurabilityTest, EveryFailedWriteOfACommitLeavesTheFileAsItWas) {
       if (fault != Fault::kDiskFull) {
         EXPECT_EQ(failed, n <= s.writes);
       }
-      EXPECT_EQ(ReadFile(s.path), failed ? s.before : s.after);
+      EXPECT_EQ(testing_support::ReadFileBytes(s.path), failed ? s.before : s.after);
       EXPECT_EQ(View(file), failed ? s.before : s.after) << "the cache must match the file";
       // The file stays usable: the same commit goes through once the disk behaves.
       files->Arm(Fault::kNone, 0);
       if (failed) MultiPageCommit(file);
-      EXPECT_EQ(ReadFile(s.path), s.after);
+      EXPECT_EQ(testing_support::ReadFileBytes(s.path), s.after);
     }
     // A full disk refuses the journal (it grows) and the appended pages, nothing after them.
     EXPECT_EQ(failures, fault == Fault::kDiskFull ? 2 : s.writes);
@@ -267,9 +261,9 @@ TEST(PageFileDurabilityTest, SyncLevelFlushesJournalAndFileAndAFailedFlushUndoes
     FirstCommit(file);
     files->Arm(FaultyFiles::Fault::kFailSync, n);
     EXPECT_THROW(MultiPageCommit(file), Error);
-    EXPECT_EQ(ReadFile(s.path), s.before);
+    EXPECT_EQ(testing_support::ReadFileBytes(s.path), s.before);
     MultiPageCommit(file);
-    EXPECT_EQ(ReadFile(s.path), s.after);
+    EXPECT_EQ(testing_support::ReadFileBytes(s.path), s.after);
   }
 }
 
@@ -294,7 +288,7 @@ TEST(PageFileDurabilityTest, AProcessStoppedAtAnyWriteLeavesTheFileBeforeOrAfter
         }
         EXPECT_EQ(failed, n < s.writes);
       }  // the "dead" process cannot even remove its journal
-      const Bytes crashed = ReadFile(s.path);
+      const Bytes crashed = testing_support::ReadFileBytes(s.path);
       const Bytes& expected = n < s.writes ? s.before : s.after;
 
       // A reader changes nothing and sees the file as it will be put back.
@@ -302,12 +296,12 @@ TEST(PageFileDurabilityTest, AProcessStoppedAtAnyWriteLeavesTheFileBeforeOrAfter
         PageFile reader(s.path);
         EXPECT_EQ(View(reader), expected);
       }
-      EXPECT_EQ(ReadFile(s.path), crashed);
+      EXPECT_EQ(testing_support::ReadFileBytes(s.path), crashed);
 
       // A writer puts it back, then works as usual.
       {
         PageFile writer(s.path, OpenMode::kReadWrite);
-        EXPECT_EQ(ReadFile(s.path), expected);
+        EXPECT_EQ(testing_support::ReadFileBytes(s.path), expected);
         EXPECT_EQ(View(writer), expected);
         PageFile::Operation op(writer);
         writer.MutablePage(1)[0] = 0xEE;
@@ -315,7 +309,7 @@ TEST(PageFileDurabilityTest, AProcessStoppedAtAnyWriteLeavesTheFileBeforeOrAfter
       }
       Bytes edited = expected;
       edited[kPageSize] = 0xEE;
-      EXPECT_EQ(ReadFile(s.path), edited);
+      EXPECT_EQ(testing_support::ReadFileBytes(s.path), edited);
       EXPECT_FALSE(fs::exists(RollbackJournalPath(s.path)));
     }
   }
@@ -330,17 +324,17 @@ TEST(PageFileDurabilityTest, WhenEvenThePutBackFailsTheJournalRepairsTheFileLate
   // Every write after the fourth fails, the put-back's too; then the disk comes back.
   files->Arm(FaultyFiles::Fault::kCrash, 4);
   EXPECT_THROW(MultiPageCommit(file), Error);
-  EXPECT_NE(ReadFile(s.path), s.before) << "the put-back could not run";
+  EXPECT_NE(testing_support::ReadFileBytes(s.path), s.before) << "the put-back could not run";
   files->Arm(FaultyFiles::Fault::kNone, 0);
   {
     PageFile::Operation op(file);  // the next operation first repairs the file
-    EXPECT_EQ(ReadFile(s.path), s.before);
+    EXPECT_EQ(testing_support::ReadFileBytes(s.path), s.before);
     file.MutablePage(1)[1] = 0x11;
     op.Commit();
   }
   Bytes expected = s.before;
   expected[kPageSize + 1] = 0x11;
-  EXPECT_EQ(ReadFile(s.path), expected);
+  EXPECT_EQ(testing_support::ReadFileBytes(s.path), expected);
 }
 
 TEST(PageFileDurabilityTest, JournalIsWrittenOnlyByWritersThatChangeSomething) {
@@ -384,17 +378,17 @@ TEST(PageFileDurabilityTest, ACommitWhoseRewrittenPartKeptItsBytesIsNotRolledBac
     for (uint32_t i = 600; i < 700; ++i) page[i] = page[i];
     writer.RewrittenPart(2, 1000, 1100)[1050] ^= 0xFF;  // and a real change
     op.Commit();
-    committed = ReadFile(path);
+    committed = testing_support::ReadFileBytes(path);
     // The process "dies" here: the journal of the last commit is left beside the file.
     WriteFile(copy, committed);
-    WriteFile(RollbackJournalPath(copy), ReadFile(RollbackJournalPath(path)));
+    WriteFile(RollbackJournalPath(copy), testing_support::ReadFileBytes(RollbackJournalPath(path)));
   }
   ASSERT_NE(committed, Pages(3));
   {
     PageFile reopened(copy, OpenMode::kReadWrite);
     EXPECT_EQ(View(reopened), committed);
   }
-  EXPECT_EQ(ReadFile(copy), committed);
+  EXPECT_EQ(testing_support::ReadFileBytes(copy), committed);
 }
 
 TEST(PageFileDurabilityTest, ATornOrForeignJournalIsIgnoredAndADamagedOneRefused) {
@@ -410,14 +404,14 @@ TEST(PageFileDurabilityTest, ATornOrForeignJournalIsIgnoredAndADamagedOneRefused
   Bytes record = builder.Finish();
   WriteFile(journal, Bytes(record.begin(), record.end() - 3));
   { PageFile writer(path, OpenMode::kReadWrite); }
-  EXPECT_EQ(ReadFile(path), image);
+  EXPECT_EQ(testing_support::ReadFileBytes(path), image);
 
   // A record about a file of another size (the database was replaced since): not applied.
   builder.Reset(5, 6);
   builder.AddRange(2, 10, 8, changed.data(), image.data() + 2 * kPageSize + 10);
   WriteFile(journal, builder.Finish());
   { PageFile writer(path, OpenMode::kReadWrite); }
-  EXPECT_EQ(ReadFile(path), image);
+  EXPECT_EQ(testing_support::ReadFileBytes(path), image);
 
   // A whole record that cannot be ours: refused rather than guessed at.
   builder.Reset(3, 3);
@@ -429,7 +423,7 @@ TEST(PageFileDurabilityTest, ATornOrForeignJournalIsIgnoredAndADamagedOneRefused
   } catch (const Error& e) {
     EXPECT_EQ(e.number(), kErrCorrupt);
   }
-  EXPECT_EQ(ReadFile(path), image);
+  EXPECT_EQ(testing_support::ReadFileBytes(path), image);
 }
 
 // The journal's hash decides whether a commit reached the file and whether a record is whole:
@@ -522,7 +516,7 @@ TEST(PageFileDurabilityTest, AChildKilledDuringCommitsLeavesACommittedState) {
       seen = View(reader);
     }
     { PageFile writer(path, OpenMode::kReadWrite); }
-    const Bytes recovered = ReadFile(path);
+    const Bytes recovered = testing_support::ReadFileBytes(path);
     SCOPED_TRACE("round " + std::to_string(round) + ", " + std::to_string(done) + " commits");
     EXPECT_TRUE(recovered == at_done || recovered == at_next);
     EXPECT_EQ(seen, recovered) << "a reader sees what a writer puts back";

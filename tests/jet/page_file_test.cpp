@@ -6,7 +6,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "jet/error.h"
 #include "support/fixtures.h"
@@ -18,11 +17,6 @@ Bytes Pages(int count) {
   Bytes image(static_cast<size_t>(count) * kPageSize);
   for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i / kPageSize + 1);
   return image;
-}
-
-Bytes ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 TEST(PageFileTest, CommittedOperationsReachTheImageAndRollbacksLeaveNoTrace) {
@@ -87,7 +81,7 @@ TEST(PageFileTest, CommitsReachTheFileOnDisk) {
     PageFile::Operation op(file);
     file.MutablePage(1)[0] = 0x99;  // rolled back: never reaches the disk
   }
-  const Bytes on_disk = ReadFile(path);
+  const Bytes on_disk = testing_support::ReadFileBytes(path);
   ASSERT_EQ(on_disk.size(), 3 * kPageSize);
   EXPECT_EQ(on_disk[kPageSize], 0x55);
   EXPECT_EQ(on_disk[2 * kPageSize + 1], 0x66);
@@ -116,7 +110,7 @@ TEST(PageFileTest, DeclaredPartsCommitAndRollBackAndNothingOutsideThemSlipsThrou
   expected[kPageSize + 105] = 0x51;
   expected[kPageSize + 4095] = 0x52;
   expected[2 * kPageSize] = 0x53;
-  EXPECT_EQ(ReadFile(path), expected);
+  EXPECT_EQ(testing_support::ReadFileBytes(path), expected);
 
   {
     PageFile::Operation op(file);
@@ -130,12 +124,12 @@ TEST(PageFileTest, DeclaredPartsCommitAndRollBackAndNothingOutsideThemSlipsThrou
     EXPECT_EQ(0, std::memcmp(file.Page(page), expected.data() + page * kPageSize, kPageSize))
         << "page " << page;
   }
-  EXPECT_EQ(ReadFile(path), expected);
+  EXPECT_EQ(testing_support::ReadFileBytes(path), expected);
 
   PageFile::Operation op(file);
   file.MutablePart(1, 100, 110)[200] = 0x71;  // another line than the one declared
   EXPECT_THROW(op.Commit(), std::logic_error);
-  EXPECT_EQ(ReadFile(path), expected);
+  EXPECT_EQ(testing_support::ReadFileBytes(path), expected);
 }
 
 }  // namespace

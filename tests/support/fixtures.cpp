@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 
 namespace fs = std::filesystem;
@@ -54,6 +56,11 @@ std::string TempDir() {
   fs::path dir = TempRoot() / std::to_string(counter++);
   fs::create_directories(dir);
   return dir.string();
+}
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace testing_support

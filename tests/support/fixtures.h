@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@ std::string AccessMadeFile(const std::string& name);
 std::vector<std::string> ReadableAccessMadeFiles();
 // A fresh empty folder for a test's own files, removed at process exit.
 std::string TempDir();
+// The whole contents of a file (empty when it cannot be read).
+std::vector<uint8_t> ReadFileBytes(const std::string& path);
 
 }  // namespace testing_support
 
