@@ -22,8 +22,8 @@ namespace {
 // Certificates of ten lines each, numbered so that lookups can pick one at random.
 std::string Certificate(uint32_t n) { return "C" + std::to_string(100000 + n); }
 
-jet::TableSpec ResultsSpec(const std::string& name, bool indexed) {
-  jet::TableSpec layout;
+jet::TableDesign ResultsDesign(const std::string& name, bool indexed) {
+  jet::TableDesign layout;
   layout.name = name;
   layout.columns = {{"Cert_No", jet::ColumnType::kText, 20},
                     {"Test_No", jet::ColumnType::kLong},
@@ -122,8 +122,8 @@ int main(int argc, char** argv) {
   jet::CreateDatabase(path);
   {
     auto db = jet::Database::Open(path, jet::OpenMode::kReadWrite);
-    jet::CreateTable(*db, ResultsSpec("Results", true));
-    jet::CreateTable(*db, ResultsSpec("ResultsNoIndex", false));
+    jet::CreateTable(*db, ResultsDesign("Results", true));
+    jet::CreateTable(*db, ResultsDesign("ResultsNoIndex", false));
     Fill(*db, "Results", rows);
     Fill(*db, "ResultsNoIndex", rows);
   }

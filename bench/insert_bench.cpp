@@ -102,8 +102,8 @@ double PeakRssMb() {
   return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
-jet::TableSpec BenchTableSpec() {
-  jet::TableSpec layout;
+jet::TableDesign BenchTableDesign() {
+  jet::TableDesign layout;
   layout.name = kTable;
   layout.columns = {
       {.name = "Id", .type = jet::ColumnType::kLong},
@@ -131,7 +131,7 @@ double InsertJet(const std::string& path, uint32_t rows, double& cpu) {
     jet::CreateDatabase(path);
     db = jet::Database::Open(path, jet::OpenMode::kReadWrite);
   }
-  jet::CreateTable(*db, BenchTableSpec());
+  jet::CreateTable(*db, BenchTableDesign());
   jet::TableWriter table(*db, kTable);
   RowSource source;
   const double cpu_start = CpuSeconds();
@@ -142,6 +142,19 @@ double InsertJet(const std::string& path, uint32_t rows, double& cpu) {
   }
   cpu = CpuSeconds() - cpu_start;
   return watch.Seconds();
+}
+
+// One line of the report: rows per second of wall-clock and of processor time.
+void PrintRate(const char* label, double rows, double seconds, double cpu) {
+  std::printf("%-26s%10.0f  (%6.2f)  %10.0f  (%6.2f)\n", label, rows / seconds, seconds, rows / cpu,
+              cpu);
+}
+
+// The same inserts into an image in memory: the engine's own work, without the file.
+void ReportInMemory(uint32_t rows) {
+  double cpu = 0;
+  const double seconds = InsertJet("", rows, cpu);
+  PrintRate("insert into memory image:", rows, seconds, cpu);
 }
 
 void Check(int rc, sqlite3* db, const char* what) {
@@ -230,10 +243,7 @@ int main(int argc, char** argv) {
     }
   }
   if (only_in_memory) {
-    double memory_cpu = 0;
-    const double memory_seconds = InsertJet("", rows, memory_cpu);
-    std::printf("insert into memory image: %10.0f  (%6.2f)  %10.0f  (%6.2f)  no file writes\n",
-                rows / memory_seconds, memory_seconds, rows / memory_cpu, memory_cpu);
+    ReportInMemory(rows);
     return 0;
   }
   const fs::path folder =
@@ -248,8 +258,7 @@ int main(int argc, char** argv) {
   const double insert_rss = PeakRssMb();
   const double insert_private = PrivateMb();
   if (only_insert) {
-    std::printf("insert, one row a call:   %10.0f  (%6.2f)  %10.0f  (%6.2f)\n", rows / jet_seconds,
-                jet_seconds, rows / jet_cpu, jet_cpu);
+    PrintRate("insert, one row a call:", rows, jet_seconds, jet_cpu);
     fs::remove_all(folder);
     return 0;
   }
@@ -272,10 +281,8 @@ int main(int argc, char** argv) {
   const double file_mb = static_cast<double>(fs::file_size(mdb)) / (1024.0 * 1024.0);
   std::printf("rows: %u (file %.1f MB)\n", rows, file_mb);
   std::printf("                           rows/s wall  (s)      rows/s cpu  (s)\n");
-  std::printf("insert, one row a call:   %10.0f  (%6.2f)  %10.0f  (%6.2f)\n", rows / jet_seconds,
-              jet_seconds, rows / jet_cpu, jet_cpu);
-  std::printf("SQLite, one transaction:  %10.0f  (%6.2f)  %10.0f  (%6.2f)\n", rows / sqlite_seconds,
-              sqlite_seconds, rows / sqlite_cpu, sqlite_cpu);
+  PrintRate("insert, one row a call:", rows, jet_seconds, jet_cpu);
+  PrintRate("SQLite, one transaction:", rows, sqlite_seconds, sqlite_cpu);
   std::printf("ratio ours / SQLite:      %10.2fx            %10.2fx\n",
               sqlite_seconds / jet_seconds, sqlite_cpu / jet_cpu);
   std::printf("peak RSS after insert:    %10.1f MB  (private %.1f MB, the rest the file's pages)\n",
@@ -284,8 +291,7 @@ int main(int argc, char** argv) {
               scanned / scan_seconds, scan_seconds, scanned / scan_cpu, scan_cpu,
               static_cast<unsigned long long>(scanned), checksum);
   if (export_status == 0) {
-    std::printf("mdb-export:               %10.0f  (%6.2f)  %10.0f  (%6.2f)\n",
-                rows / export_seconds, export_seconds, rows / export_cpu, export_cpu);
+    PrintRate("mdb-export:", rows, export_seconds, export_cpu);
     std::printf("ratio scan / mdb-export:  %10.2fx            %10.2fx\n",
                 export_seconds / scan_seconds, export_cpu / scan_cpu);
   } else {
@@ -304,10 +310,7 @@ int main(int argc, char** argv) {
     if (!problems.empty()) status = 1;
   }
   if (in_memory) {
-    double memory_cpu = 0;
-    const double memory_seconds = InsertJet("", rows, memory_cpu);
-    std::printf("insert into memory image: %10.0f  (%6.2f)  %10.0f  (%6.2f)  no file writes\n",
-                rows / memory_seconds, memory_seconds, rows / memory_cpu, memory_cpu);
+    ReportInMemory(rows);
   }
   if (keep) {
     std::printf("kept %s\n", folder.c_str());

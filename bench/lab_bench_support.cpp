@@ -171,14 +171,14 @@ void CopyToSqlite(const std::string& jet_path, const std::string& sqlite_path, b
   Exec(db, "PRAGMA journal_mode=DELETE");
   Exec(db, "BEGIN");
   auto jet_db = jet::Database::Open(jet_path);
-  for (const jet::TableSpec& layout : demo::ResultsTableSpecs()) {
+  for (const jet::TableDesign& layout : demo::ResultsTableDesigns()) {
     std::string create = "CREATE TABLE " + Quoted(layout.name) + " (";
     for (size_t i = 0; i < layout.columns.size(); ++i) {
       if (i > 0) create += ", ";
       create += Quoted(layout.columns[i].name) + " " + SqliteType(layout.columns[i].type);
     }
     Exec(db, create + ")");
-    for (const jet::IndexSpec& index : layout.indexes) {
+    for (const jet::IndexDesign& index : layout.indexes) {
       std::string sql = (index.primary || index.unique) ? "CREATE UNIQUE INDEX " : "CREATE INDEX ";
       sql += Quoted(layout.name + "_" + index.name) + " ON " + Quoted(layout.name) + " (";
       for (size_t i = 0; i < index.columns.size(); ++i) {

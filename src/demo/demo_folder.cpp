@@ -47,7 +47,7 @@ std::string MakeEmptyDatabase(const std::string& path) {
 std::string MakeInitDatabase(const std::string& path, const std::string& results_folder) {
   const std::string partial = StartPartial(path);
   auto db = jet::Database::Open(partial, jet::OpenMode::kReadWrite);
-  jet::CreateTable(*db, InitializeSpec());
+  jet::CreateTable(*db, InitializeDesign());
   jet::TableWriter(*db, kInitializeTable).Insert({results_folder});
   return partial;
 }

@@ -11,11 +11,11 @@ using jet::ColumnType;
 
 std::string Name(std::string_view name) { return std::string(name); }
 
-jet::ColumnSpec Text(std::string name, uint16_t size) {
+jet::ColumnDesign Text(std::string name, uint16_t size) {
   return {.name = std::move(name), .type = ColumnType::kText, .size = size};
 }
 
-jet::ColumnSpec Of(std::string name, ColumnType type) {
+jet::ColumnDesign Of(std::string name, ColumnType type) {
   return {.name = std::move(name), .type = type};
 }
 
@@ -23,8 +23,8 @@ jet::ColumnSpec Of(std::string name, ColumnType type) {
 
 // The column order here is the order of the values in demo_rows.cpp.
 
-jet::TableSpec InstrumentsSpec() {
-  jet::TableSpec layout;
+jet::TableDesign InstrumentsDesign() {
+  jet::TableDesign layout;
   layout.name = Name(db::schema::kInstruments);
   layout.columns = {
       Text(Name(db::schema::kInstId), kInstIdSize),
@@ -52,8 +52,8 @@ jet::TableSpec InstrumentsSpec() {
   return layout;
 }
 
-jet::TableSpec CalibrationsSpec() {
-  jet::TableSpec layout;
+jet::TableDesign CalibrationsDesign() {
+  jet::TableDesign layout;
   layout.name = Name(db::schema::kCalibrations);
   layout.columns = {
       Text(Name(db::schema::kInstId), kInstIdSize),
@@ -78,8 +78,8 @@ jet::TableSpec CalibrationsSpec() {
   return layout;
 }
 
-jet::TableSpec ResultsSpec() {
-  jet::TableSpec layout;
+jet::TableDesign ResultsDesign() {
+  jet::TableDesign layout;
   layout.name = Name(db::schema::kResults);
   layout.columns = {
       Text(Name(db::schema::kCertNo), kCertNoSize),
@@ -100,8 +100,8 @@ jet::TableSpec ResultsSpec() {
   return layout;
 }
 
-jet::TableSpec AdditionalDataSpec() {
-  jet::TableSpec layout;
+jet::TableDesign AdditionalDataDesign() {
+  jet::TableDesign layout;
   layout.name = Name(db::schema::kAdditionalData);
   layout.columns = {
       Text(Name(db::schema::kInstId), kInstIdSize),
@@ -119,19 +119,19 @@ jet::TableSpec AdditionalDataSpec() {
   return layout;
 }
 
-std::vector<jet::TableSpec> ResultsTableSpecs() {
-  return {InstrumentsSpec(), CalibrationsSpec(), ResultsSpec(), AdditionalDataSpec()};
+std::vector<jet::TableDesign> ResultsTableDesigns() {
+  return {InstrumentsDesign(), CalibrationsDesign(), ResultsDesign(), AdditionalDataDesign()};
 }
 
-jet::TableSpec InitializeSpec() {
-  jet::TableSpec layout;
+jet::TableDesign InitializeDesign() {
+  jet::TableDesign layout;
   layout.name = kInitializeTable;
   layout.columns = {Text(kResultsPathField, 255)};
   return layout;
 }
 
 void CreateResultsTables(jet::Database& db) {
-  for (const jet::TableSpec& layout : ResultsTableSpecs()) jet::CreateTable(db, layout);
+  for (const jet::TableDesign& layout : ResultsTableDesigns()) jet::CreateTable(db, layout);
 }
 
 }  // namespace demo

@@ -23,14 +23,14 @@ inline constexpr uint16_t kInstIdSize = 20;
 inline constexpr uint16_t kCertNoSize = 20;
 
 // Instruments, Calibrations, Results and Additional Data, in that order.
-std::vector<jet::TableSpec> ResultsTableSpecs();
-jet::TableSpec InstrumentsSpec();
-jet::TableSpec CalibrationsSpec();
-jet::TableSpec ResultsSpec();
-jet::TableSpec AdditionalDataSpec();
+std::vector<jet::TableDesign> ResultsTableDesigns();
+jet::TableDesign InstrumentsDesign();
+jet::TableDesign CalibrationsDesign();
+jet::TableDesign ResultsDesign();
+jet::TableDesign AdditionalDataDesign();
 
 // INITIALIZE with its text field RESULTS_PATH.
-jet::TableSpec InitializeSpec();
+jet::TableDesign InitializeDesign();
 
 // Adds the four tables of a results database to a database opened for writing.
 void CreateResultsTables(jet::Database& db);

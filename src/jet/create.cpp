@@ -378,7 +378,7 @@ void CheckName(const std::string& name, const char* what) {
   }
 }
 
-ColumnDef ColumnFromSpec(const ColumnSpec& s) {
+ColumnDef ColumnFromDesign(const ColumnDesign& s) {
   ColumnDef c;
   c.name = s.name;
   c.type = s.type;
@@ -472,7 +472,7 @@ double NowAsOleDate() {
   return static_cast<double>(days) + seconds / 86400.0;
 }
 
-TableDef BuildTableDef(const TableSpec& layout) {
+TableDef BuildTableDef(const TableDesign& layout) {
   CheckName(layout.name, "table");
   if (layout.columns.empty() || layout.columns.size() > kMaxColumns) {
     Invalid(kErrInvalidFieldDefinition, "Table '" + layout.name + "' needs 1 to 255 fields, not " +
@@ -481,14 +481,14 @@ TableDef BuildTableDef(const TableSpec& layout) {
   TableDef def;
   def.table_type = kTableTypeUser;
   bool auto_long = false;
-  for (const ColumnSpec& s : layout.columns) {
+  for (const ColumnDesign& s : layout.columns) {
     CheckName(s.name, "field");
     for (const ColumnDef& other : def.columns) {
       if (NamesEqual(other.name, s.name)) {
         Invalid(kErrFieldDefinedTwice, "Cannot define field '" + s.name + "' more than once.");
       }
     }
-    def.columns.push_back(ColumnFromSpec(s));
+    def.columns.push_back(ColumnFromDesign(s));
     if (def.columns.back().is_auto_long()) {
       if (auto_long) {
         Invalid(kErrInvalidFieldDefinition,
@@ -505,9 +505,9 @@ TableDef BuildTableDef(const TableSpec& layout) {
   }
 
   // Logical indexes are stored in name order and numbered in it; each has its own real index.
-  std::vector<IndexSpec> indexes = layout.indexes;
+  std::vector<IndexDesign> indexes = layout.indexes;
   bool have_primary = false;
-  for (IndexSpec& x : indexes) {
+  for (IndexDesign& x : indexes) {
     if (x.name.empty()) {
       x.name = x.primary ? "PrimaryKey" : (x.columns.empty() ? "" : x.columns.front().column);
     }
@@ -522,16 +522,17 @@ TableDef BuildTableDef(const TableSpec& layout) {
       Invalid(kErrInvalidFieldDefinition, "Index '" + x.name + "' needs 1 to 10 fields.");
     }
   }
-  std::stable_sort(indexes.begin(), indexes.end(),
-                   [](const IndexSpec& a, const IndexSpec& b) { return LessName(a.name, b.name); });
+  std::stable_sort(indexes.begin(), indexes.end(), [](const IndexDesign& a, const IndexDesign& b) {
+    return LessName(a.name, b.name);
+  });
   for (size_t i = 0; i < indexes.size(); ++i) {
-    const IndexSpec& x = indexes[i];
+    const IndexDesign& x = indexes[i];
     if (i > 0 && NamesEqual(indexes[i - 1].name, x.name)) {
       Invalid(kErrIndexExists, "Index '" + x.name + "' already exists.");
     }
     RealIndexDef r;
     r.number = static_cast<uint32_t>(i);
-    for (const IndexColumnSpec& ic : x.columns) {
+    for (const IndexColumnDesign& ic : x.columns) {
       const ColumnDef* c = def.ColumnByName(ic.column);
       if (c == nullptr) {
         Invalid(kErrFieldNotFound, "Index '" + x.name + "' names field '" + ic.column +
@@ -647,7 +648,7 @@ void CreateDatabase(const std::string& path) {
   }
 }
 
-void CreateTable(Database& db, const TableSpec& layout) {
+void CreateTable(Database& db, const TableDesign& layout) {
   TableDef def = BuildTableDef(layout);
   if (db.FindTable(layout.name) != nullptr) {
     Invalid(kErrTableExists, "Table '" + layout.name + "' already exists.");

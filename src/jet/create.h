@@ -40,7 +40,7 @@ constexpr int kErrPrimaryKeyExists = 3283;
 // "Index already exists."
 constexpr int kErrIndexExists = 3284;
 
-struct ColumnSpec {
+struct ColumnDesign {
   std::string name;
   ColumnType type = ColumnType::kText;
   // TEXT: characters (1..255, 0 = 255); BINARY: bytes (1..510, 0 = 510). Other types: unused.
@@ -53,24 +53,24 @@ struct ColumnSpec {
   bool compressed_unicode = true;
 };
 
-struct IndexColumnSpec {
+struct IndexColumnDesign {
   std::string column;
   bool ascending = true;
 };
 
-struct IndexSpec {
+struct IndexDesign {
   std::string name;  // empty: "PrimaryKey" for a primary key, else the first column's name
-  std::vector<IndexColumnSpec> columns;  // 1..10
-  bool primary = false;                  // implies unique and required
+  std::vector<IndexColumnDesign> columns;  // 1..10
+  bool primary = false;                    // implies unique and required
   bool unique = false;
   bool ignore_nulls = false;
   bool required = false;
 };
 
-struct TableSpec {
+struct TableDesign {
   std::string name;
-  std::vector<ColumnSpec> columns;
-  std::vector<IndexSpec> indexes;
+  std::vector<ColumnDesign> columns;
+  std::vector<IndexDesign> indexes;
 };
 
 // A new empty database as bytes. `creation_date` (days since 1899-12-30, as Access stores
@@ -84,11 +84,11 @@ void CreateDatabase(const std::string& path);
 // that name exists, 3125 for an invalid name, 3191 for a column named twice, 3259 / 3286 for a
 // type or size Access does not allow, 3265 for an index naming a missing column, 3283 for a
 // second primary key, 3284 for an index name used twice.
-void CreateTable(Database& db, const TableSpec& layout);
+void CreateTable(Database& db, const TableDesign& layout);
 
 // The definition CreateTable gives `layout` (pages and maps not yet assigned). Validates as
 // CreateTable does, except for the table's existence.
-TableDef BuildTableDef(const TableSpec& layout);
+TableDef BuildTableDef(const TableDesign& layout);
 
 // Today's date and time as Access stores dates (days since 1899-12-30, local time).
 double NowAsOleDate();

@@ -14,14 +14,14 @@ namespace {
 
 std::string InitPath(const std::string& folder) { return folder + "/Quorinit.MDB"; }
 
-void CreateWithTable(const std::string& path, const jet::TableSpec& layout) {
+void CreateWithTable(const std::string& path, const jet::TableDesign& layout) {
   jet::CreateDatabase(path);
   auto database = jet::Database::Open(path, jet::OpenMode::kReadWrite);
   jet::CreateTable(*database, layout);
 }
 
-jet::TableSpec InitializeTable(bool with_results_path) {
-  jet::TableSpec layout{"INITIALIZE", {{"ID", jet::ColumnType::kLong}}, {}};
+jet::TableDesign InitializeTable(bool with_results_path) {
+  jet::TableDesign layout{"INITIALIZE", {{"ID", jet::ColumnType::kLong}}, {}};
   if (with_results_path) layout.columns.push_back({"RESULTS_PATH", jet::ColumnType::kText, 255});
   layout.columns.push_back({"LAB_NAME", jet::ColumnType::kText, 50});
   return layout;

@@ -50,7 +50,7 @@ TableRows ReadTable(jet::Database& db, std::string_view name) {
 std::map<std::string, TableRows> ReadResultsTables(const std::string& path) {
   auto db = jet::Database::Open(path);
   std::map<std::string, TableRows> tables;
-  for (const jet::TableSpec& layout : ResultsTableSpecs()) {
+  for (const jet::TableDesign& layout : ResultsTableDesigns()) {
     tables[layout.name] = ReadTable(*db, layout.name);
   }
   return tables;

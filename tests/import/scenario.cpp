@@ -58,8 +58,8 @@ std::vector<TableText> ParseTables(const std::vector<std::string>& lines) {
   return tables;
 }
 
-jet::ColumnSpec ColumnOfType(const std::string& name, const std::string& type) {
-  jet::ColumnSpec column{.name = name};
+jet::ColumnDesign ColumnOfType(const std::string& name, const std::string& type) {
+  jet::ColumnDesign column{.name = name};
   if (type.starts_with("text(")) {
     column.type = jet::ColumnType::kText;
     column.size = static_cast<uint16_t>(std::stoi(type.substr(5)));
@@ -77,9 +77,9 @@ jet::ColumnSpec ColumnOfType(const std::string& name, const std::string& type) {
   return column;
 }
 
-jet::TableSpec SpecOf(const TableText& table) {
-  jet::TableSpec layout;
-  for (const jet::TableSpec& s : demo::ResultsTableSpecs()) {
+jet::TableDesign DesignOf(const TableText& table) {
+  jet::TableDesign layout;
+  for (const jet::TableDesign& s : demo::ResultsTableDesigns()) {
     if (s.name == table.name) layout = s;
   }
   if (layout.name.empty()) layout.name = table.name;
@@ -89,12 +89,12 @@ jet::TableSpec SpecOf(const TableText& table) {
     } else if (modifier.starts_with("drop ")) {
       const std::string name = modifier.substr(5);
       std::erase_if(layout.columns, [&](const auto& c) { return c.name == name; });
-      std::erase_if(layout.indexes, [&](const jet::IndexSpec& index) {
+      std::erase_if(layout.indexes, [&](const jet::IndexDesign& index) {
         return std::any_of(index.columns.begin(), index.columns.end(),
                            [&](const auto& c) { return c.column == name; });
       });
     } else if (const size_t eq = modifier.find('='); eq != std::string::npos) {
-      const jet::ColumnSpec column =
+      const jet::ColumnDesign column =
           ColumnOfType(Trim(modifier.substr(0, eq)), Trim(modifier.substr(eq + 1)));
       auto it = std::find_if(layout.columns.begin(), layout.columns.end(),
                              [&](const auto& c) { return c.name == column.name; });
@@ -211,7 +211,7 @@ std::string CasePath(const std::string& name) {
 void MakeDatabase(const std::string& path, const std::vector<TableText>& tables) {
   jet::CreateDatabase(path);
   auto database = jet::Database::Open(path, jet::OpenMode::kReadWrite);
-  for (const jet::TableSpec& standard : demo::ResultsTableSpecs()) {
+  for (const jet::TableDesign& standard : demo::ResultsTableDesigns()) {
     const auto given = std::find_if(tables.begin(), tables.end(),
                                     [&](const TableText& t) { return t.name == standard.name; });
     if (given == tables.end()) {
@@ -219,7 +219,7 @@ void MakeDatabase(const std::string& path, const std::vector<TableText>& tables)
       continue;
     }
     if (std::count(given->modifiers.begin(), given->modifiers.end(), "absent") > 0) continue;
-    const jet::TableSpec layout = SpecOf(*given);
+    const jet::TableDesign layout = DesignOf(*given);
     jet::CreateTable(*database, layout);
     jet::TableWriter writer(*database, layout.name);
     for (const auto& row : given->rows) {

@@ -35,11 +35,11 @@ void ExpectSound(const std::string& path) {
   EXPECT_EQ(check.exit_code, 0) << check.output;
 }
 
-jet::TableSpec EveryTypeSpec() {
+jet::TableDesign EveryTypeDesign() {
   using T = jet::ColumnType;
-  jet::TableSpec layout;
+  jet::TableDesign layout;
   layout.name = "Tricky";
-  auto add = [&](const char* name, T type) -> jet::ColumnSpec& {
+  auto add = [&](const char* name, T type) -> jet::ColumnDesign& {
     layout.columns.push_back({});
     layout.columns.back().name = name;
     layout.columns.back().type = type;
@@ -60,7 +60,7 @@ jet::TableSpec EveryTypeSpec() {
   add("Notes", T::kMemo);
   add("Blob", T::kOle);
   add("Rep", T::kGuid);
-  jet::ColumnSpec& dec = add("Dec", T::kNumeric);
+  jet::ColumnDesign& dec = add("Dec", T::kNumeric);
   dec.precision = 28;
   dec.scale = 6;
   layout.indexes = {{"", {{"Id", true}}, true},
@@ -180,8 +180,8 @@ TEST(WriteInteropTest, CreatedTablesReadBackInBothReaders) {
   const auto rows = TrickyRows();
   {
     auto db = jet::Database::Open(path, jet::OpenMode::kReadWrite);
-    jet::CreateTable(*db, EveryTypeSpec());
-    jet::TableSpec empty;
+    jet::CreateTable(*db, EveryTypeDesign());
+    jet::TableDesign empty;
     empty.name = "Empty Table";
     empty.columns = {{"A", jet::ColumnType::kText, 10}};
     jet::CreateTable(*db, empty);

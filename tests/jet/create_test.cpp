@@ -145,10 +145,10 @@ TEST(CreateDatabaseTest, WritesANewFileAndNeverReplacesOne) {
   EXPECT_EQ(testing_support::ReadFileBytes(path), before);
 }
 
-TableSpec EveryType() {
-  TableSpec layout;
+TableDesign EveryType() {
+  TableDesign layout;
   layout.name = "Every Type";
-  auto column = [&](std::string name, ColumnType type) -> ColumnSpec& {
+  auto column = [&](std::string name, ColumnType type) -> ColumnDesign& {
     layout.columns.push_back({});
     layout.columns.back().name = std::move(name);
     layout.columns.back().type = type;
@@ -168,7 +168,7 @@ TableSpec EveryType() {
   column("Ole", ColumnType::kOle);
   column("Notes", ColumnType::kMemo);
   column("Guid", ColumnType::kGuid).autonumber = true;
-  ColumnSpec& dec = column("Dec", ColumnType::kNumeric);
+  ColumnDesign& dec = column("Dec", ColumnType::kNumeric);
   dec.precision = 12;
   dec.scale = 3;
   column("Plain", ColumnType::kText).compressed_unicode = false;
@@ -215,7 +215,7 @@ TEST(CreateTableTest, DefinitionIsLaidOutAsAccessLaysItOut) {
 TEST(CreateTableTest, TablesOfEveryTypeAndIndexFillAndReadBack) {
   auto db = OpenImage(CreateDatabaseImage(kDate));
   CreateTable(*db, EveryType());
-  TableSpec second;
+  TableDesign second;
   second.name = "Second";
   second.columns = {{"Key", ColumnType::kText, 10}, {"Memo", ColumnType::kMemo}};
   second.indexes = {{"PrimaryKey", {{"Key", true}}, true}};
@@ -279,7 +279,7 @@ TEST(CreateTableTest, TablesOfEveryTypeAndIndexFillAndReadBack) {
 TEST(CreateTableTest, CatalogStaysSoundOverManyTables) {
   auto db = OpenImage(CreateDatabaseImage(kDate));
   for (int i = 0; i < 40; ++i) {
-    TableSpec layout;
+    TableDesign layout;
     layout.name = "T" + std::to_string(39 - i);
     layout.columns = {{"A", ColumnType::kLong}, {"B", ColumnType::kText, 20}};
     // Enough long-value columns that one table's map rows need a second map page.
@@ -315,13 +315,13 @@ TEST(CreateTableTest, CatalogStaysSoundOverManyTables) {
 
 TEST(CreateTableTest, RefusalsWriteNothing) {
   auto db = OpenImage(CreateDatabaseImage(kDate));
-  TableSpec ok;
+  TableDesign ok;
   ok.name = "Existing";
   ok.columns = {{"A", ColumnType::kLong}};
   CreateTable(*db, ok);
   const Bytes before = db->file().image();
 
-  auto expect_error = [&](const TableSpec& layout, int number) {
+  auto expect_error = [&](const TableDesign& layout, int number) {
     try {
       CreateTable(*db, layout);
       ADD_FAILURE() << "accepted table " << layout.name;
@@ -330,7 +330,7 @@ TEST(CreateTableTest, RefusalsWriteNothing) {
     }
     EXPECT_EQ(db->file().image(), before);
   };
-  TableSpec layout = ok;
+  TableDesign layout = ok;
   layout.name = "EXISTING";
   expect_error(layout, kErrTableExists);
   layout.name = "Bad.Name";

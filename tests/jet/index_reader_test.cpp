@@ -213,12 +213,12 @@ TEST(IndexReaderTest, WalksAndSearchesMultiLevelTrees) {
 TEST(IndexReaderTest, AReaderServingManySearchesKeepsItsCacheBounded) {
   auto db = Database::Open(
       std::make_unique<PageFile>("bounded.mdb", CreateDatabaseImage(), OpenMode::kReadWrite));
-  TableSpec spec;
-  spec.name = "Wide";
-  spec.columns = {{.name = "Id", .type = ColumnType::kLong},
-                  {.name = "Name", .type = ColumnType::kText, .size = 200}};
-  spec.indexes = {{.name = "Name", .columns = {{"Name"}}}};
-  CreateTable(*db, spec);
+  TableDesign design;
+  design.name = "Wide";
+  design.columns = {{.name = "Id", .type = ColumnType::kLong},
+                    {.name = "Name", .type = ColumnType::kText, .size = 200}};
+  design.indexes = {{.name = "Name", .columns = {{"Name"}}}};
+  CreateTable(*db, design);
   TableWriter writer(*db, "Wide");
   std::mt19937 random(3);
   constexpr int kRows = 30000;  // long random keys: some twenty a leaf, well over 512 leaves

@@ -186,9 +186,9 @@ TEST_F(TableWriterTest, RandomChangesAgreeWithAModel) {
 TEST(TableWriterModelTest, RandomChangesWithLongValuesAgreeWithAModel) {
   auto db = Database::Open(
       std::make_unique<PageFile>("made.mdb", CreateDatabaseImage(), OpenMode::kReadWrite));
-  TableSpec layout;
+  TableDesign layout;
   layout.name = "Things";
-  ColumnSpec id{"Id", ColumnType::kLong};
+  ColumnDesign id{"Id", ColumnType::kLong};
   id.autonumber = true;
   layout.columns = {id,
                     {"Code", ColumnType::kText, 30},
@@ -196,9 +196,9 @@ TEST(TableWriterModelTest, RandomChangesWithLongValuesAgreeWithAModel) {
                     {"Group", ColumnType::kInt},
                     {"Notes", ColumnType::kMemo},
                     {"Blob", ColumnType::kOle}};
-  IndexSpec primary{"PrimaryKey", {{"Id"}}};
+  IndexDesign primary{"PrimaryKey", {{"Id"}}};
   primary.primary = true;
-  IndexSpec code{"Code", {{"Code"}}};
+  IndexDesign code{"Code", {{"Code"}}};
   code.unique = true;
   code.ignore_nulls = true;
   layout.indexes = {

@@ -26,7 +26,7 @@ using Rows = std::vector<std::vector<jet::Value>>;
 std::map<std::string, Rows> ReadTables(const std::string& path) {
   auto db = jet::Database::Open(path);
   std::map<std::string, Rows> tables;
-  for (const jet::TableSpec& layout : demo::ResultsTableSpecs()) {
+  for (const jet::TableDesign& layout : demo::ResultsTableDesigns()) {
     Rows& rows = tables[layout.name];
     const jet::Table table = db->OpenTable(layout.name);
     for (auto cursor = table.Scan(); cursor.Next();) rows.push_back(cursor.values());

@@ -15,9 +15,9 @@ namespace {
 
 using jet::ColumnType;
 
-jet::TableSpec Keyed(jet::TableSpec table, std::vector<std::string> key, bool keyed) {
+jet::TableDesign Keyed(jet::TableDesign table, std::vector<std::string> key, bool keyed) {
   if (!keyed) return table;
-  jet::IndexSpec index;
+  jet::IndexDesign index;
   index.primary = true;
   for (auto& column : key) index.columns.push_back({column});
   table.indexes.push_back(index);
@@ -28,12 +28,12 @@ void MakeDatabase(const std::string& path, bool is_template, const LabOptions& o
   jet::CreateDatabase(path);
   auto database = jet::Database::Open(path, jet::OpenMode::kReadWrite);
   const bool keyed = !is_template || options.template_keyed;
-  jet::TableSpec instruments{"Instruments",
-                             {{"Inst_Id", ColumnType::kText, 20},
-                              {"Cust_Name", ColumnType::kText,
-                               is_template ? options.template_cust_name_size : uint16_t{50}},
-                              {"Status", ColumnType::kText, 1}},
-                             {}};
+  jet::TableDesign instruments{"Instruments",
+                               {{"Inst_Id", ColumnType::kText, 20},
+                                {"Cust_Name", ColumnType::kText,
+                                 is_template ? options.template_cust_name_size : uint16_t{50}},
+                                {"Status", ColumnType::kText, 1}},
+                               {}};
   if (!is_template || options.template_has_model) {
     instruments.columns.push_back({"Model", ColumnType::kText, 30});
   }
@@ -53,12 +53,12 @@ void MakeDatabase(const std::string& path, bool is_template, const LabOptions& o
                            {"Reading", ColumnType::kDouble}},
                           {}},
                          {"Cert_No", "Test_No"}, is_template ? keyed : options.main_results_keyed));
-  jet::TableSpec additional{"Additional Data",
-                            {{"Inst_Id", ColumnType::kText, 20},
-                             {"Cal_Ref", ColumnType::kLong},
-                             {"Note", ColumnType::kText, 50}},
-                            {}};
-  jet::IndexSpec by_instrument;
+  jet::TableDesign additional{"Additional Data",
+                              {{"Inst_Id", ColumnType::kText, 20},
+                               {"Cal_Ref", ColumnType::kLong},
+                               {"Note", ColumnType::kText, 50}},
+                              {}};
+  jet::IndexDesign by_instrument;
   by_instrument.name = "Inst_Id";
   by_instrument.columns.push_back({"Inst_Id"});
   additional.indexes.push_back(by_instrument);

@@ -47,12 +47,12 @@ unsigned ParseSize(const std::string& text, const std::string& what) {
   return static_cast<unsigned>(std::stoul(text));
 }
 
-jet::ColumnSpec ParseColumn(const std::string& arg) {
+jet::ColumnDesign ParseColumn(const std::string& arg) {
   const std::vector<std::string> parts = Split(arg, ':');
   if (parts.size() < 2 || parts.size() > 3 || parts[0].empty()) {
     throw UsageError{"expected NAME:TYPE[(SIZE)][:FLAGS], not '" + arg + "'"};
   }
-  jet::ColumnSpec layout;
+  jet::ColumnDesign layout;
   layout.name = parts[0];
   std::string type = Upper(parts[1]);
   std::vector<std::string> sizes;
@@ -108,12 +108,12 @@ jet::ColumnSpec ParseColumn(const std::string& arg) {
   return layout;
 }
 
-jet::IndexSpec ParseIndex(const std::string& arg) {
+jet::IndexDesign ParseIndex(const std::string& arg) {
   const size_t equals = arg.find('=');
   if (equals == std::string::npos || equals == 0) {
     throw UsageError{"expected NAME=COLUMN[-],...[:FLAGS] after --index, not '" + arg + "'"};
   }
-  jet::IndexSpec layout;
+  jet::IndexDesign layout;
   layout.name = arg.substr(0, equals);
   std::string columns = arg.substr(equals + 1);
   if (const size_t colon = columns.rfind(':'); colon != std::string::npos) {
@@ -154,7 +154,7 @@ int RunCreate(const std::vector<std::string>& args) {
 
 int RunCreateTable(const std::vector<std::string>& args) {
   if (args.size() < 3) throw UsageError{"expected a database file, a table name and columns"};
-  jet::TableSpec layout;
+  jet::TableDesign layout;
   layout.name = args[1];
   for (size_t i = 2; i < args.size(); ++i) {
     if (args[i] == "--index") {
