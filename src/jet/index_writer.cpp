@@ -18,15 +18,7 @@
 namespace jet {
 namespace {
 
-// Index page header.
-constexpr size_t kOffsetFreeSpace = 2;  // u16 4096 - end of the last entry
-constexpr size_t kOffsetTdefPage = 4;   // u32 owning table's tdef page
-constexpr size_t kOffsetPrev = 12;      // u32 previous page at this level
-constexpr size_t kOffsetNext = 16;      // u32 next page at this level
-constexpr size_t kOffsetTail = 20;      // u32 node pages: last child, which has no entry
-constexpr size_t kOffsetPrefix = 24;    // u16 bytes every entry shares with the first entry
-constexpr size_t kOffsetMask = 27;      // entry mask: bit p set = an entry ends at data byte p
-constexpr size_t kOffsetEntries = 480;  // entry data
+using namespace index_page;  // NOLINT: the layout constants read best unqualified here
 
 // Keys Jet builds stay far below this; the bound guarantees that any three entries fit a page,
 // which every split relies on.
@@ -208,7 +200,7 @@ SplitPoint ChooseSplit(const IndexPage& page, size_t changed) {
   std::vector<SplitPoint> valid;
   valid.reserve(last + 1);
   for (size_t k = first; k <= last; ++k) {
-    if (left_size[k] <= kIndexEntryCapacity && right_size[k + gap] <= kIndexEntryCapacity) {
+    if (left_size[k] <= kEntryCapacity && right_size[k + gap] <= kEntryCapacity) {
       valid.push_back({k, k + gap});
     }
   }
@@ -248,25 +240,25 @@ bool EncodeIfFits(const IndexPage& page, const std::function<uint8_t*()>& target
   const FlatEntries flat = Flatten(page);
   const size_t prefix = SharedPrefix(flat);
   const size_t size = DataSize(flat, prefix);
-  if (size > kIndexEntryCapacity) return false;
+  if (size > kEntryCapacity) return false;
   uint8_t* out = target();
-  out[0] = page.leaf ? kIndexLeafPage : kIndexNodePage;
-  out[1] = 0x01;
-  PutU16(out + kOffsetFreeSpace, static_cast<uint16_t>(kPageSize - kOffsetEntries - size));
-  PutU32(out + kOffsetTdefPage, page.tdef_page);
-  PutU32(out + kOffsetPrev, page.prev);
-  PutU32(out + kOffsetNext, page.next);
-  PutU32(out + kOffsetTail, page.leaf ? 0 : page.tail);
-  PutU16(out + kOffsetPrefix, static_cast<uint16_t>(prefix));
-  std::memset(out + kOffsetMask, 0, kPageSize - kOffsetMask);
-  uint8_t* data = out + kOffsetEntries;
+  out[kOffType] = page.leaf ? kIndexLeafPage : kIndexNodePage;
+  out[kOffMarker] = kMarker;
+  PutU16(out + kOffFreeSpace, static_cast<uint16_t>(kEntryArea - size));
+  PutU32(out + kOffTdefPage, page.tdef_page);
+  PutU32(out + kOffPrev, page.prev);
+  PutU32(out + kOffNext, page.next);
+  PutU32(out + kOffTail, page.leaf ? 0 : page.tail);
+  PutU16(out + kOffPrefix, static_cast<uint16_t>(prefix));
+  std::memset(out + kOffMask, 0, kPageSize - kOffMask);
+  uint8_t* data = out + kOffEntries;
   size_t end = 0;
   for (size_t i = 0; i < flat.count(); ++i) {
     // Entries after the first leave out the prefix they share with it.
     const size_t skip = i == 0 ? 0 : prefix;
     std::memcpy(data + end, flat.data(i) + skip, flat.size(i) - skip);
     end += flat.size(i) - skip;
-    out[kOffsetMask + end / 8] |= static_cast<uint8_t>(1u << (end % 8));
+    out[kOffMask + end / 8] |= static_cast<uint8_t>(1u << (end % 8));
   }
   return true;
 }
@@ -336,7 +328,7 @@ bool IndexWriter::TryWrite(IndexPage& page) {
   if (!slot) slot = std::make_unique<CachedPage>();
   slot->version = file_.PageVersion(page.number);
   slot->page = page;
-  slot->page.prefix_size = U16(written + kOffsetPrefix);
+  slot->page.prefix_size = U16(written + kOffPrefix);
   slot->valid = true;
   return true;
 }
@@ -354,7 +346,7 @@ bool IndexWriter::ContainsKey(ByteSpan key) {
   for (size_t depth = 0; depth < kMaxDepth; ++depth) {
     const uint8_t* raw = file_.Page(number);
     path_pages_.push_back(number);
-    if (raw[0] == kIndexLeafPage) {
+    if (raw[kOffType] == kIndexLeafPage) {
       if (const CachedLayout* slot = Layout(number, raw)) {
         const LeafLayout* layout = &slot->layout;
         const size_t lo = LeafLowerBoundKey(raw, *layout, key);
@@ -412,7 +404,7 @@ uint32_t IndexWriter::Descend(ByteSpan key, RowLocator row) {
     path_pages_.push_back(number);
     // Leaves are searched where they lie, or decoded by the caller: never decoded here.
     const uint8_t* raw = file_.Page(number);
-    if (raw[0] == kIndexLeafPage) {
+    if (raw[kOffType] == kIndexLeafPage) {
       // The leaf is searched, then spliced from the new entry on: asking for all its lines now
       // overlaps their loads instead of waiting for one after another.
       PrefetchPage(raw);
@@ -761,11 +753,11 @@ void IndexWriter::FreePage(uint32_t number) {
 }
 
 void IndexWriter::SetPrev(uint32_t page, uint32_t prev) {
-  PutU32(file_.MutablePage(page) + kOffsetPrev, prev);
+  PutU32(file_.MutablePage(page) + kOffPrev, prev);
 }
 
 void IndexWriter::SetNext(uint32_t page, uint32_t next) {
-  PutU32(file_.MutablePage(page) + kOffsetNext, next);
+  PutU32(file_.MutablePage(page) + kOffNext, next);
 }
 
 }  // namespace jet

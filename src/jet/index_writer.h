@@ -37,10 +37,6 @@ namespace jet {
 class PageAllocator;
 class PageFile;
 
-// Entry data a page holds at most: from offset 480 to the end of the page, and no further than
-// the 453-byte entry mask can mark.
-constexpr size_t kIndexEntryCapacity = 3616;
-
 // The bytes of entry `i` as stored before prefix compression: key, 3-byte big-endian data page,
 // row byte and, on node pages, the 4-byte big-endian child page.
 Bytes IndexEntryBytes(const IndexPage& page, size_t i);
