@@ -458,6 +458,10 @@ bool IndexWriter::Insert(ByteSpan key, RowLocator row) {
     }
   }
   probe_.valid = false;
+  if (const uint32_t before = LeafBeforeTakingEntry(leaf_number, key, row, known_position)) {
+    leaf_number = before;
+    known_position.reset();
+  }
   if (TryInsertInPlace(leaf_number, key, row, known_position)) return existed;
   IndexPage leaf = Load(leaf_number);
   const size_t pos = LowerBound(leaf, key, row);
@@ -470,6 +474,63 @@ bool IndexWriter::Insert(ByteSpan key, RowLocator row) {
   const bool is_last = pos + 1 == leaf.entries.size();
   Store(path_pages_.size() - 1, leaf, is_last ? &last : nullptr, pos);
   return existed;
+}
+
+uint32_t IndexWriter::LeafBeforeTakingEntry(uint32_t leaf, ByteSpan key, RowLocator row,
+                                            std::optional<size_t> known_position) {
+  // The deepest node on the way where the way did not take the first child: the leaf before
+  // lies under that node's previous child, along the last child of every node below.
+  size_t level = path_positions_.size();
+  while (level > 0 && path_positions_[level - 1] == 0) --level;
+  if (level == 0) return 0;  // the first leaf of the index
+  const uint8_t* raw = file_.Page(leaf);
+  size_t position = 0;
+  if (known_position) {
+    position = *known_position;
+  } else if (const CachedLayout* slot = Layout(leaf, raw)) {
+    position = LeafLowerBound(raw, slot->layout, key, row);
+  } else {
+    position = LowerBound(Cached(leaf), key, row);
+  }
+  if (position != 0) return 0;
+
+  std::vector<uint32_t> pages(path_pages_.begin(), path_pages_.begin() + level);
+  std::vector<size_t> positions(path_positions_.begin(), path_positions_.begin() + level);
+  positions.back() -= 1;
+  uint32_t number = Cached(pages.back()).entries[positions.back()].child;
+  for (size_t depth = pages.size(); depth < kMaxDepth; ++depth) {
+    pages.push_back(number);
+    const uint8_t* page_bytes = file_.Page(number);
+    if (page_bytes[kOffType] == kIndexLeafPage) break;
+    const IndexPage& node = Cached(number);
+    if (node.tail != 0) {
+      positions.push_back(node.entries.size());
+      number = node.tail;
+    } else if (!node.entries.empty()) {
+      positions.push_back(node.entries.size() - 1);
+      number = node.entries.back().child;
+    } else {
+      ThrowCorrupt(number, "index node page has no children");
+    }
+  }
+  if (pages.size() != path_pages_.size()) return 0;  // not a sound tree: leave it to the way
+
+  const uint32_t before = pages.back();
+  const uint8_t* before_bytes = file_.Page(before);
+  bool fits = false;
+  if (const CachedLayout* slot = Layout(before, before_bytes)) {
+    fits = CanInsertInLeaf(before_bytes, slot->layout, slot->layout.size(), key, row);
+  }
+  if (!fits) {
+    // Its shared prefix shrinks (or it is not in our encoder's form): measure it re-encoded.
+    IndexPage grown = Cached(before);
+    InsertEntry(grown, grown.entries.size(), key, row, 0);
+    fits = IndexPageDataSize(grown) <= kEntryCapacity;
+  }
+  if (!fits) return 0;
+  path_pages_ = std::move(pages);
+  path_positions_ = std::move(positions);
+  return before;
 }
 
 std::optional<bool> IndexWriter::KeyBesidePosition(uint32_t leaf, ByteSpan key, RowLocator row,
