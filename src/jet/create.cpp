@@ -438,6 +438,16 @@ ColumnDef ColumnFromDesign(const ColumnDesign& s) {
     default:
       Invalid(kErrInvalidFieldType, "Invalid field data type for '" + s.name + "'.");
   }
+  if (s.fixed_length) {
+    if (s.type != ColumnType::kText && s.type != ColumnType::kBinary) {
+      bad("only TEXT and BINARY fields can be declared fixed-length");
+    }
+    c.flags |= kColumnFixed;
+  }
+  if (s.hyperlink) {
+    if (s.type != ColumnType::kMemo) bad("only MEMO fields can hold hyperlinks");
+    c.flags |= kColumnHyperlink;
+  }
   if ((s.type == ColumnType::kText || s.type == ColumnType::kMemo) && s.compressed_unicode) {
     c.ext_flags = kColumnCompressedUnicode;
   }
