@@ -8,7 +8,7 @@
 #include <QPushButton>
 
 #include "app/twips.h"
-#include "app/window_steps.h"
+#include "tasks/failure_rule.h"
 
 namespace app {
 namespace {
@@ -104,7 +104,7 @@ PASSFORM::PASSFORM(const ProgramValues& values, QWidget* parent) : QDialog(paren
 
 void PASSFORM::Load(const ProgramValues& values) {
   // A step that fails is skipped; the others still run.
-  RunSteps({
+  tasks::SkipFailures({
       [this] {
         Colour(VerLab, QPalette::WindowText);
         Colour(Shape1, QPalette::WindowText);

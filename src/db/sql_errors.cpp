@@ -34,7 +34,7 @@ void ThrowSyntax(SyntaxFault fault, std::string_view expression) {
 }
 
 void ThrowTypeMismatch() {
-  throw jet::Error(kErrTypeMismatch, "Data type mismatch in criteria expression.");
+  jet::ThrowStandard(kErrTypeMismatch);
 }
 
 }  // namespace db
