@@ -450,8 +450,7 @@ int main(int argc, char** argv) {
   fs::current_path(folder);
   const double rss_before = bench::PeakRssMb();
   bench::Stopwatch jet_watch;
-  const import_task::UpdateResult result =
-      import_task::RunUpdate(request, surroundings, log);
+  const import_task::UpdateResult result = import_task::RunUpdate(request, surroundings, log);
   const double jet_seconds = jet_watch.Seconds();
   const double jet_cpu = jet_watch.CpuSeconds();
   const double jet_rss = bench::PeakRssMb();

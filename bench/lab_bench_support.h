@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "tasks/progress.h"
 #include "demo/demo_folder.h"
 #include "jet/value.h"
 #include "platform/prompter.h"
+#include "tasks/progress.h"
 #include "tasks/task_ui.h"
 
 namespace bench {

@@ -15,11 +15,11 @@
 #include "app/form_export_design.h"
 #include "app/form_export_list.h"
 #include "app/program_values.h"
-#include "tasks/progress.h"
 #include "db/data_control.h"
 #include "platform/launcher.h"
 #include "platform/prompter.h"
 #include "tasks/date_text.h"
+#include "tasks/progress.h"
 #include "tasks/task_ui.h"
 
 class QFrame;

@@ -12,10 +12,10 @@
 #include <functional>
 
 #include "app/program_values.h"
-#include "tasks/progress.h"
 #include "import/import_controller.h"
 #include "platform/launcher.h"
 #include "platform/prompter.h"
+#include "tasks/progress.h"
 #include "tasks/task_ui.h"
 
 class QLabel;

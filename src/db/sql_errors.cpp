@@ -33,9 +33,7 @@ void ThrowSyntax(SyntaxFault fault, std::string_view expression) {
   throw jet::Error(kErrSyntaxInExpression, text);
 }
 
-void ThrowTypeMismatch() {
-  jet::ThrowStandard(kErrTypeMismatch);
-}
+void ThrowTypeMismatch() { jet::ThrowStandard(kErrTypeMismatch); }
 
 }  // namespace db
 

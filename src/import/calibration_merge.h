@@ -5,10 +5,10 @@
 // failing step is skipped.
 #pragma once
 
-#include "tasks/progress.h"
 #include "db/dao.h"
 #include "import/import_log.h"
 #include "import/import_state.h"
+#include "tasks/progress.h"
 
 namespace import_task {
 

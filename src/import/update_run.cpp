@@ -1,6 +1,5 @@
 #include "import/update_run.h"
 
-
 #include "db/dao.h"
 #include "db/schema.h"
 #include "import/calibration_merge.h"

@@ -536,7 +536,7 @@ TableDef BuildTableDef(const TableDesign& layout) {
       const ColumnDef* c = def.ColumnByName(ic.column);
       if (c == nullptr) {
         Invalid(kErrItemNotFound, "Index '" + x.name + "' names field '" + ic.column +
-                                       "', which is not in table '" + layout.name + "'.");
+                                      "', which is not in table '" + layout.name + "'.");
       }
       if (c->is_long_value()) {
         Invalid(kErrInvalidFieldDefinition,

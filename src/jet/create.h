@@ -23,7 +23,6 @@ namespace jet {
 
 class Database;
 
-
 struct ColumnDesign {
   std::string name;
   ColumnType type = ColumnType::kText;

@@ -14,51 +14,51 @@ namespace jet {
 enum ErrorCode : int {
   // The two runtime errors of Basic that the data-access layer raises as DAO's callers meet
   // them: a value that is no number where one is needed, and Null joined to text.
-  kVbTypeMismatch = 13,       // "Type mismatch"
-  kVbInvalidUseOfNull = 94,   // "Invalid use of Null"
+  kVbTypeMismatch = 13,      // "Type mismatch"
+  kVbInvalidUseOfNull = 94,  // "Invalid use of Null"
 
-  kErrTableExists = 3010,     // "Table 'x' already exists."
+  kErrTableExists = 3010,  // "Table 'x' already exists."
   kErrUpdateWithoutEdit = 3020,
   kErrNoCurrentRecord = 3021,
   kErrDuplicateKey = 3022,
   kErrFileNotFound = 3024,
-  kErrReadOnly = 3027,            // database or object is read-only
+  kErrReadOnly = 3027,  // database or object is read-only
   kErrNotValidPassword = 3031,
-  kErrDatabaseFull = 3035,        // the file has reached its maximum size
-  kErrIo = 3043,                  // disk or network error
-  kErrFileInUse = 3045,           // another program has the file open for writing
-  kErrRecordTooLarge = 3047,      // "Record is too large."
-  kErrCorrupt = 3049,             // "the file may be corrupt"
-  kErrCannotOpenFile = 3051,      // exists but cannot be opened (directory, permissions)
-  kErrNullInIndex = 3058,         // "Index or primary key cannot contain a Null value."
-  kErrTooFewParameters = 3061,    // an unknown name in SQL is taken for a parameter
+  kErrDatabaseFull = 3035,      // the file has reached its maximum size
+  kErrIo = 3043,                // disk or network error
+  kErrFileInUse = 3045,         // another program has the file open for writing
+  kErrRecordTooLarge = 3047,    // "Record is too large."
+  kErrCorrupt = 3049,           // "the file may be corrupt"
+  kErrCannotOpenFile = 3051,    // exists but cannot be opened (directory, permissions)
+  kErrNullInIndex = 3058,       // "Index or primary key cannot contain a Null value."
+  kErrTooFewParameters = 3061,  // an unknown name in SQL is taken for a parameter
   kErrSyntaxInExpression = 3075,
   kErrTableNotFound = 3078,
-  kErrInvalidName = 3125,         // "'x' is not a valid name."
+  kErrInvalidName = 3125,  // "'x' is not a valid name."
   kErrInvalidBracketing = 3126,
-  kErrInvalidStatement = 3129,    // not an SQL statement we know
+  kErrInvalidStatement = 3129,  // not an SQL statement we know
   kErrSyntaxInFrom = 3131,
   kErrSelectMisspelled = 3141,
   kErrCharactersAfterEnd = 3142,
   kErrNotValidBookmark = 3159,
-  kErrFieldTooSmall = 3163,       // text or binary longer than its field
-  kErrFieldNotUpdatable = 3164,   // "Field can't be updated." (an autonumber changed)
+  kErrFieldTooSmall = 3163,      // text or binary longer than its field
+  kErrFieldNotUpdatable = 3164,  // "Field can't be updated." (an autonumber changed)
   kErrRecordDeleted = 3167,
-  kErrFieldDefinedTwice = 3191,   // "Cannot define field more than once."
-  kErrDatabaseExists = 3204,      // "Database already exists."
-  kErrUnsupported = 3251,         // operation not supported for this file
-  kErrInvalidFieldType = 3259,    // "Invalid field data type."
-  kErrTableLocked = 3261,         // a table another user holds exclusively
-  kErrItemNotFound = 3265,        // no field (or other member) of that name
-  kErrPrimaryKeyExists = 3283,    // "Primary key already exists."
-  kErrIndexExists = 3284,         // "Index already exists."
+  kErrFieldDefinedTwice = 3191,       // "Cannot define field more than once."
+  kErrDatabaseExists = 3204,          // "Database already exists."
+  kErrUnsupported = 3251,             // operation not supported for this file
+  kErrInvalidFieldType = 3259,        // "Invalid field data type."
+  kErrTableLocked = 3261,             // a table another user holds exclusively
+  kErrItemNotFound = 3265,            // no field (or other member) of that name
+  kErrPrimaryKeyExists = 3283,        // "Primary key already exists."
+  kErrIndexExists = 3284,             // "Index already exists."
   kErrInvalidFieldDefinition = 3286,  // a size, precision or option the type does not allow
-  kErrRequired = 3314,            // Null in a required field
-  kErrZeroLength = 3315,          // zero-length text where not allowed
-  kErrUnrecognizedFormat = 3343,  // not a Jet database, or a version we do not read
-  kErrObjectClosed = 3420,        // "Object invalid or no longer set."
-  kErrConversion = 3421,          // value of the wrong type for the field
-  kErrTypeMismatch = 3464,        // data type mismatch in criteria expression
+  kErrRequired = 3314,                // Null in a required field
+  kErrZeroLength = 3315,              // zero-length text where not allowed
+  kErrUnrecognizedFormat = 3343,      // not a Jet database, or a version we do not read
+  kErrObjectClosed = 3420,            // "Object invalid or no longer set."
+  kErrConversion = 3421,              // value of the wrong type for the field
+  kErrTypeMismatch = 3464,            // data type mismatch in criteria expression
 };
 
 class Error : public std::runtime_error {

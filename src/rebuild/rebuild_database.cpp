@@ -5,8 +5,8 @@
 #include "db/statements.h"
 #include "tasks/copy_start.h"
 #include "tasks/date_text.h"
-#include "tasks/rule_steps.h"
 #include "tasks/failure_rule.h"
+#include "tasks/rule_steps.h"
 #include "tasks/target_checks.h"
 
 namespace rebuild {

@@ -32,8 +32,7 @@ enum class OnFailure {
 class FailureRule {
  public:
   // `prompter`: under kSkip optional (retry of locked tables); under kAskToResume required.
-  explicit FailureRule(OnFailure policy = OnFailure::kSkip,
-                       platform::Prompter* prompter = nullptr)
+  explicit FailureRule(OnFailure policy = OnFailure::kSkip, platform::Prompter* prompter = nullptr)
       : policy_(policy), prompter_(prompter) {}
 
   void SetPolicy(OnFailure policy) { policy_ = policy; }

@@ -28,9 +28,9 @@ void OpenCounted(FailureRule& rule, db::Database& database, std::string_view sou
 void Close(FailureRule& rule, db::Recordset& rs);
 void Close(FailureRule& rule, db::Database& database);
 
-// Copies the source's current row into `target` by field name. While the rule passes failures up this
-// is CopyFieldsByName itself. While it handles them each step of the copy runs under it: a field
-// the target lacks is left out and the row is still written; a row whose Update fails is not
+// Copies the source's current row into `target` by field name. While the rule passes failures up
+// this is CopyFieldsByName itself. While it handles them each step of the copy runs under it: a
+// field the target lacks is left out and the row is still written; a row whose Update fails is not
 // written (its pending row is dropped by the next AddNew).
 void CopyRow(FailureRule& rule, const db::Recordset& source, db::Recordset& target);
 

@@ -2,8 +2,8 @@
 // line tool and the tests drive the same code.
 #pragma once
 
-#include "tasks/progress.h"
 #include "platform/prompter.h"
+#include "tasks/progress.h"
 
 namespace tasks {
 

@@ -65,7 +65,8 @@ TEST_F(UpdateFixture, NoAtTheErrorPromptClosesTheProgressWindowAndRestoresThePoi
   const std::string onsite = folder_ + "/onsite.mdb";
   MakeDatabase(onsite, {});
   prompter_.answers = {Answer::kNo};
-  const auto result = import_task::RunUpdate({values_.main_database_path, onsite}, surroundings_, log_);
+  const auto result =
+      import_task::RunUpdate({values_.main_database_path, onsite}, surroundings_, log_);
   EXPECT_EQ(result.end, import_task::UpdateEnd::kStopped);
   EXPECT_EQ(progress_.caption, "Import Progress");
   EXPECT_EQ(progress_.tasks, std::vector<std::string>{"Importing Instruments"});
@@ -79,7 +80,8 @@ TEST_F(UpdateFixture, AnOnsiteFileWithoutInstrumentsTableGoesToThePromptBeforeTh
   const std::string onsite = folder_ + "/onsite.mdb";
   MakeDatabase(onsite, Tables("[Instruments; absent]"));
   prompter_.answers = {Answer::kNo};
-  const auto result = import_task::RunUpdate({values_.main_database_path, onsite}, surroundings_, log_);
+  const auto result =
+      import_task::RunUpdate({values_.main_database_path, onsite}, surroundings_, log_);
   EXPECT_EQ(result.end, import_task::UpdateEnd::kStopped);
   ASSERT_EQ(prompter_.messages.size(), 1u);
   EXPECT_EQ(prompter_.messages[0].text,

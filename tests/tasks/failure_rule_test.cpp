@@ -39,7 +39,8 @@ TEST(FailureRuleTest, LockedTableAsksRetryOrCancel) {
   FailureRule rule(OnFailure::kSkip, &ui.prompter);
   int attempts = 0;
   auto locked_twice = [&] {
-    if (++attempts <= 2) throw jet::Error(jet::kErrTableLocked, "Table 'Results' is exclusively locked");
+    if (++attempts <= 2)
+      throw jet::Error(jet::kErrTableLocked, "Table 'Results' is exclusively locked");
   };
   ui.prompter.answers = {Answer::kRetry, Answer::kRetry};
   EXPECT_TRUE(rule.Run(locked_twice));

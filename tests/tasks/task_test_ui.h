@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "tasks/progress.h"
 #include "platform/test_doubles.h"
+#include "tasks/progress.h"
 #include "tasks/task_ui.h"
 
 namespace tasks::testing {
