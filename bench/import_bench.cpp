@@ -29,7 +29,7 @@
 #include "import/value_compare.h"
 #include "lab_bench_support.h"
 #include "platform/launcher.h"
-#include "tasks_common/skip_rule.h"
+#include "tasks/failure_rule.h"
 
 namespace fs = std::filesystem;
 namespace schema = db::schema;
@@ -347,7 +347,7 @@ class SqliteImport {
   sqlite3* db_;
   std::string log_path_;
   import_task::ImportState state_;
-  tasks::SkipRule rule_{false};
+  tasks::FailureRule rule_{tasks::OnFailure::kPassUp};
   bench::Statement site_instrument_ids_;
   bench::Statement main_instrument_id_;
   bench::Statement site_instrument_;
@@ -445,16 +445,12 @@ int main(int argc, char** argv) {
   NoLauncher launcher;
   import_task::UpdateSurroundings surroundings{ui.prompter, launcher, ui.progress, ui.window};
   import_task::ImportLog log;
-  app::ProgramValues values;
-  values.program_name = "Fendra";
-  values.results_folder = lab.paths.results_folder;
-  values.main_database_path = main_jet;
+  const import_task::ImportRequest request{main_jet, onsite_jet};
   const fs::path home = fs::current_path();
   fs::current_path(folder);
   const double rss_before = bench::PeakRssMb();
   bench::Stopwatch jet_watch;
-  const import_task::UpdateResult result =
-      import_task::RunUpdate(values, onsite_jet, surroundings, log);
+  const import_task::UpdateResult result = import_task::RunUpdate(request, surroundings, log);
   const double jet_seconds = jet_watch.Seconds();
   const double jet_cpu = jet_watch.CpuSeconds();
   const double jet_rss = bench::PeakRssMb();

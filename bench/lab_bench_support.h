@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "app/progress.h"
 #include "demo/demo_folder.h"
 #include "jet/value.h"
 #include "platform/prompter.h"
-#include "tasks_common/task_ui.h"
+#include "tasks/progress.h"
+#include "tasks/task_ui.h"
 
 namespace bench {
 
@@ -106,7 +106,7 @@ class SilentPrompter : public platform::Prompter {
   std::vector<std::string> messages;
 };
 
-class SilentProgress : public app::Progress {
+class SilentProgress : public tasks::Progress {
  public:
   void SetCaption(const std::string&) override {}
   void SetTask(const std::string&) override {}

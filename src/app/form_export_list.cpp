@@ -1,9 +1,8 @@
 #include "app/form_export_list.h"
 
-#include <exception>
-
 #include "db/data_control.h"
 #include "db/schema.h"
+#include "tasks/failure_rule.h"
 
 namespace app {
 
@@ -14,7 +13,7 @@ DBList::DBList(QWidget* parent) : QListWidget(parent) {
 void DBList::ReFill(db::DataControl& data) {
   clear();
   bookmarks_.clear();
-  try {
+  tasks::FailureRule(tasks::OnFailure::kSkip).Run([&] {
     db::Recordset& rows = data.Recordset();
     if (rows.Eof() && rows.Bof()) return;
     rows.MoveFirst();
@@ -26,11 +25,10 @@ void DBList::ReFill(db::DataControl& data) {
       rows.MoveNext();
     }
     rows.MoveFirst();
-  } catch (const std::exception&) {
-    // The list keeps what it could read; bookmarks and lines stay paired.
-    while (count() > static_cast<int>(bookmarks_.size())) delete takeItem(count() - 1);
-    bookmarks_.resize(static_cast<size_t>(count()));
-  }
+  });
+  // After a failure the list keeps what it could read; bookmarks and lines stay paired.
+  while (count() > static_cast<int>(bookmarks_.size())) delete takeItem(count() - 1);
+  bookmarks_.resize(static_cast<size_t>(count()));
 }
 
 std::optional<db::RowBookmark> DBList::SelectedBookmark() const {

@@ -15,13 +15,13 @@
 #include "app/loading_splash.h"
 #include "app/reconciler.h"
 #include "app/twips.h"
-#include "app/window_steps.h"
 #include "db/schema.h"
 #include "db/statements.h"
 #include "export/on_site_database.h"
 #include "jet/error.h"
 #include "platform/display_text.h"
 #include "platform/files.h"
+#include "tasks/failure_rule.h"
 
 namespace app {
 namespace {
@@ -186,7 +186,7 @@ void ExportWindow::Connect() {
 
 void ExportWindow::Load() {
   const ProgramValues& values = services_.values;
-  RunSteps({
+  tasks::SkipFailures({
       [&] {
         show();
         setEnabled(false);
@@ -199,13 +199,13 @@ void ExportWindow::Load() {
   });
   {
     LoadingSplash splash(kLoadingCustomersText);
-    RunSteps({
+    tasks::SkipFailures({
         // The list's own connection opens the file by its name in the system's form.
         [&] { Data1.SetDatabaseName(platform::NativePath(values.main_database_path)); },
         [&] { ShowCustomers(db::CustomerListSql()); },
     });
   }
-  RunSteps({
+  tasks::SkipFailures({
       [&] {
         TargetDBText->setText(QString::fromStdString(
             export_task::DefaultTargetPath(values.results_folder, services_.today())));
@@ -223,7 +223,7 @@ void ExportWindow::ShowCustomers(const std::string& source) {
   Data1.SetRecordSource(source);
   try {
     Data1.Refresh();
-  } catch (...) {
+  } catch (const jet::Error&) {
     // No recordset now: the list must not keep lines whose bookmarks point nowhere.
     DBList_Customer->ReFill(Data1);
     throw;
@@ -232,7 +232,7 @@ void ExportWindow::ShowCustomers(const std::string& source) {
 }
 
 void ExportWindow::ShowAllCustomers() {
-  RunSteps({[&] { ShowCustomers(db::CustomerListSql()); }});
+  tasks::SkipFailures({[&] { ShowCustomers(db::CustomerListSql()); }});
 }
 
 std::vector<std::string> ExportWindow::ExportList() const {
@@ -255,7 +255,7 @@ void ExportWindow::AppendToExportList(const std::string& name) {
 // current), so a failing step ends the move silently instead of going on with the next.
 void ExportWindow::MoveOne() {
   if (busy_) return;
-  try {
+  tasks::FailureRule(tasks::OnFailure::kSkip).Run([&] {
     const std::optional<db::RowBookmark> selected = DBList_Customer->SelectedBookmark();
     if (!selected) return;
     db::Recordset& rows = Data1.Recordset();
@@ -267,13 +267,12 @@ void ExportWindow::MoveOne() {
       if (entry == text) return;
     }
     AppendToExportList(text);
-  } catch (const std::exception&) {
-  }
+  });
 }
 
 void ExportWindow::MoveAll() {
   if (busy_) return;
-  RunSteps({
+  tasks::SkipFailures({
       [&] {
         db::Recordset& rows = Data1.Recordset();
         rows.MoveFirst();
@@ -325,11 +324,9 @@ void ExportWindow::Search() {
     ShowAllCustomers();
     return;
   }
+  // A recordset that cannot say where it stands has found nothing to show.
   bool found = false;
-  try {
-    found = !Data1.Recordset().Eof();
-  } catch (const std::exception&) {
-  }
+  tasks::FailureRule(tasks::OnFailure::kSkip).Run([&] { found = !Data1.Recordset().Eof(); });
   if (!found) {
     services_.prompter.Show({NoMatchText(answer), Buttons::kOk, Icon::kInformation, kNoMatchTitle});
     ShowAllCustomers();
@@ -350,7 +347,6 @@ void ExportWindow::BackToMenu() {
 void ExportWindow::Create() {
   if (busy_ || !create_) return;
   CreateRequest request{ExportList(), TargetDBText->text().toStdString()};
-  services_.values.target_database_path = request.target_path;
   tasks::TaskUi ui{services_.prompter, services_.progress, *this};
   try {
     create_(request, ui);

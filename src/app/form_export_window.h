@@ -15,12 +15,12 @@
 #include "app/form_export_design.h"
 #include "app/form_export_list.h"
 #include "app/program_values.h"
-#include "app/progress.h"
 #include "db/data_control.h"
 #include "platform/launcher.h"
 #include "platform/prompter.h"
-#include "tasks_common/date_text.h"
-#include "tasks_common/task_ui.h"
+#include "tasks/date_text.h"
+#include "tasks/progress.h"
+#include "tasks/task_ui.h"
 
 class QFrame;
 class QLabel;
@@ -48,7 +48,7 @@ struct ExportWindowServices {
   ProgramValues& values;
   platform::Prompter& prompter;
   platform::Launcher& launcher;
-  Progress& progress;
+  tasks::Progress& progress;
   // The "&Main Menu" button: the shell shows the menu and unloads this window.
   std::function<void(QWidget*)> return_to_menu;
   // The day the default target path is named after.

@@ -24,7 +24,7 @@ Form_Import::Form_Import(ImportWindowServices services, QWidget* parent)
     : QWidget(parent),
       services_(std::move(services)),
       surroundings_{services_.prompter, services_.launcher, services_.progress, *this},
-      controller_(services_.values, *this, surroundings_) {
+      controller_(services_.values.main_database_path, *this, surroundings_) {
   setObjectName("Form_Import");
   setWindowTitle(import_task::kImportCaption);
   setFixedSize(Px(kWidth), Px(kHeight));

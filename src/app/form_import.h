@@ -12,11 +12,11 @@
 #include <functional>
 
 #include "app/program_values.h"
-#include "app/progress.h"
 #include "import/import_controller.h"
 #include "platform/launcher.h"
 #include "platform/prompter.h"
-#include "tasks_common/task_ui.h"
+#include "tasks/progress.h"
+#include "tasks/task_ui.h"
 
 class QLabel;
 class QLineEdit;
@@ -31,7 +31,7 @@ struct ImportWindowServices {
   ProgramValues& values;
   platform::Prompter& prompter;
   platform::Launcher& launcher;
-  Progress& progress;
+  tasks::Progress& progress;
   // Shows the main menu, then unloads this window.
   std::function<void(QWidget*)> return_to_menu;
 };

@@ -9,7 +9,7 @@
 
 #include "app/controls.h"
 #include "app/twips.h"
-#include "app/window_steps.h"
+#include "tasks/failure_rule.h"
 
 namespace app {
 namespace {
@@ -90,7 +90,7 @@ PASSFORM::PASSFORM(const ProgramValues& values, QWidget* parent) : QDialog(paren
 
 void PASSFORM::Load(const ProgramValues& values) {
   // A step that fails is skipped; the others still run.
-  RunSteps({
+  tasks::SkipFailures({
       [this] {
         UseTitleColour(VerLab, QPalette::WindowText);
         UseTitleColour(Shape1, QPalette::WindowText);

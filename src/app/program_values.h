@@ -2,7 +2,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 namespace app {
 
@@ -21,11 +20,6 @@ struct ProgramValues {
   std::string results_folder;
   // results_folder + "\Quorbase.mdb"; empty when the field is Null.
   std::string main_database_path;
-  // The second database of the command that runs: the new file of an export or a rebuild,
-  // the on-site file of an import. Start-up leaves it empty.
-  std::string target_database_path;
-  // The rebuild's certificate list; start-up gives it positions 0 to 10.
-  std::vector<std::string> SeenList;
 };
 
 }  // namespace app

@@ -4,11 +4,11 @@
 #include <QPointer>
 
 #include "app/form_progress.h"
-#include "app/progress.h"
+#include "tasks/progress.h"
 
 namespace app {
 
-class ProgressWindow : public Progress {
+class ProgressWindow : public tasks::Progress {
  public:
   ~ProgressWindow() override;
 

@@ -57,7 +57,6 @@ bool Reconciler::StartUp(StartUpScreens& screens) {
   screens.ShowTitle();
   try {
     const jet::Value results_path = ReadResultsPath(init_database_path_);
-    values_.SeenList.assign(11, std::string());
     ApplyResultsPath(results_path);
   } catch (const jet::Error& error) {
     screens.ShowStop(error.description());

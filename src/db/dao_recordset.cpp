@@ -253,7 +253,7 @@ class RecordsetImpl {
 
   void Writable() {
     Usable();
-    if (!updatable_) ThrowDao(kErrReadOnlyObject);
+    if (!updatable_) ThrowDao(kErrReadOnly);
   }
 
   // A recordset stands on its first row once opened; finding it waits for the first question,

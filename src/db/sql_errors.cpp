@@ -33,9 +33,7 @@ void ThrowSyntax(SyntaxFault fault, std::string_view expression) {
   throw jet::Error(kErrSyntaxInExpression, text);
 }
 
-void ThrowTypeMismatch() {
-  throw jet::Error(kErrTypeMismatch, "Data type mismatch in criteria expression.");
-}
+void ThrowTypeMismatch() { jet::ThrowStandard(kErrTypeMismatch); }
 
 }  // namespace db
 

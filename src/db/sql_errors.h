@@ -1,21 +1,24 @@
-// Error numbers and texts of the SQL layer, as Jet reports the same faults, so that callers
-// and the staff who look numbers up see what Access would show them.
+// The SQL layer's errors, with the numbers of the one catalogue (jet/error.h) and the texts
+// Jet gives them, so that callers and the staff who look numbers up see what Access would
+// show them.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "jet/error.h"
+
 namespace db {
 
-constexpr int kErrTooFewParameters = 3061;  // an unknown name is taken for a parameter
-constexpr int kErrSyntaxInExpression = 3075;
-constexpr int kErrInvalidBracketing = 3126;
-constexpr int kErrInvalidStatement = 3129;  // not a statement we know
-constexpr int kErrSyntaxInFrom = 3131;
-constexpr int kErrSelectMisspelled = 3141;
-constexpr int kErrCharactersAfterEnd = 3142;
-constexpr int kErrTypeMismatch = 3464;
+using jet::kErrCharactersAfterEnd;
+using jet::kErrInvalidBracketing;
+using jet::kErrInvalidStatement;
+using jet::kErrSelectMisspelled;
+using jet::kErrSyntaxInExpression;
+using jet::kErrSyntaxInFrom;
+using jet::kErrTooFewParameters;
+using jet::kErrTypeMismatch;
 
 // The kinds of syntax error Jet tells apart in its 3075 message.
 enum class SyntaxFault {

@@ -9,8 +9,6 @@
 namespace db {
 namespace {
 
-constexpr int kErrTypeMismatch = 13;  // a value that is not a number where one is written
-
 std::string Quoted(std::string_view text, char quote) {
   std::string out(1, quote);
   for (char c : text) {
@@ -27,7 +25,7 @@ std::string SingleQuoted(std::string_view text) { return Quoted(text, '\''); }
 std::string DoubleQuoted(std::string_view text) { return Quoted(text, '"'); }
 
 std::string PlainNumber(const jet::Value& number) {
-  if (number.IsNull()) ThrowDao(kErrInvalidUseOfNull);
+  if (number.IsNull()) ThrowDao(kVbInvalidUseOfNull);
   if (number.Is<uint8_t>()) return std::to_string(number.As<uint8_t>());
   if (number.Is<int16_t>()) return std::to_string(number.As<int16_t>());
   if (number.Is<int32_t>()) return std::to_string(number.As<int32_t>());
@@ -37,7 +35,8 @@ std::string PlainNumber(const jet::Value& number) {
   if (number.Is<double>()) return jet::ShortestDecimal(number.As<double>());
   if (number.Is<jet::Decimal>()) return jet::DecimalToString(number.As<jet::Decimal>());
   if (number.Is<std::string>()) return number.As<std::string>();
-  throw jet::Error(kErrTypeMismatch, "Type mismatch");
+  // A value that is not a number where one is written.
+  ThrowDao(jet::kVbTypeMismatch);
 }
 
 std::string BlankSignedNumber(const jet::Value& number) {

@@ -4,10 +4,10 @@
 #include "db/schema.h"
 #include "db/statements.h"
 #include "platform/files.h"
-#include "tasks_common/copy_start.h"
-#include "tasks_common/rule_steps.h"
-#include "tasks_common/skip_rule.h"
-#include "tasks_common/target_checks.h"
+#include "tasks/copy_start.h"
+#include "tasks/failure_rule.h"
+#include "tasks/rule_steps.h"
+#include "tasks/target_checks.h"
 
 namespace export_task {
 namespace {
@@ -21,7 +21,7 @@ using tasks::MoveNext;
 
 class OnSiteExport {
  public:
-  OnSiteExport(const OnSiteRequest& request, tasks::TaskUi& ui, tasks::SkipRule& rule,
+  OnSiteExport(const OnSiteRequest& request, tasks::TaskUi& ui, tasks::FailureRule& rule,
                OnSiteOutcome& outcome)
       : request_(request), ui_(ui), rule_(rule), outcome_(outcome) {}
 
@@ -37,7 +37,7 @@ class OnSiteExport {
 
   const OnSiteRequest& request_;
   tasks::TaskUi& ui_;
-  tasks::SkipRule& rule_;
+  tasks::FailureRule& rule_;
   OnSiteOutcome& outcome_;
 
   tasks::CopyDatabases copy_;
@@ -145,7 +145,7 @@ void OnSiteExport::ExportResults(const std::string& cert_no, CustomerCounts& cou
 }
 
 void OnSiteExport::Abandon() {
-  tasks::SkipRule quiet;
+  tasks::FailureRule quiet;
   tasks::Close(quiet, new_calibrations_);
   tasks::Close(quiet, calibrations_);
   tasks::Close(quiet, new_instruments_);
@@ -197,7 +197,7 @@ OnSiteOutcome CreateOnSiteDatabase(const OnSiteRequest& request, tasks::TaskUi& 
     return outcome;
   }
   // Replacing an existing file puts the skip rule in force for the rest of the export.
-  tasks::SkipRule rule(false);
+  tasks::FailureRule rule(tasks::OnFailure::kPassUp);
   if (check == tasks::TargetCheck::kReplace) {
     try {
       tasks::DeleteTarget(request.target_path);
@@ -207,7 +207,7 @@ OnSiteOutcome CreateOnSiteDatabase(const OnSiteRequest& request, tasks::TaskUi& 
       outcome.end = OnSiteEnd::kDeleteFailed;
       return outcome;
     }
-    rule.SetActive(true);
+    rule.SetPolicy(tasks::OnFailure::kSkip);
   }
 
   OnSiteExport run(request, ui, rule, outcome);

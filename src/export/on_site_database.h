@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "jet/error.h"
-#include "tasks_common/date_text.h"
-#include "tasks_common/task_ui.h"
+#include "tasks/date_text.h"
+#include "tasks/task_ui.h"
 
 namespace export_task {
 

@@ -10,7 +10,7 @@
 #include "import/scoring.h"
 #include "import/value_compare.h"
 #include "jet/error.h"
-#include "tasks_common/skip_rule.h"
+#include "tasks/failure_rule.h"
 
 namespace import_task {
 namespace {
@@ -81,7 +81,7 @@ db::Recordset AppendOnsiteVersion(db::Database& MobileDB, db::Database& homeDB,
   db::Recordset target = homeDB.OpenRecordset(schema::kCalibrations);
   try {
     db::CopyFieldsByName(source, target);
-  } catch (...) {
+  } catch (const jet::Error&) {
     target.Close();  // the half-made row is not saved
     throw;
   }
@@ -92,7 +92,7 @@ db::Recordset AppendOnsiteVersion(db::Database& MobileDB, db::Database& homeDB,
 class CalibrationMerge {
  public:
   CalibrationMerge(db::Database& mobile, db::Database& home, ImportState& state, ImportLog& log,
-                   app::Progress& progress)
+                   tasks::Progress& progress)
       : MobileDB_(mobile), homeDB_(home), state_(state), log_(log), progress_(progress) {}
 
   void Run() {
@@ -205,9 +205,9 @@ class CalibrationMerge {
   db::Database& homeDB_;
   ImportState& state_;
   ImportLog& log_;
-  app::Progress& progress_;
+  tasks::Progress& progress_;
   // Inactive until the first pair of versions is scored: until then a failure ends the merge.
-  tasks::SkipRule skip_rule_{false};
+  tasks::FailureRule skip_rule_{tasks::OnFailure::kPassUp};
   db::Recordset list_;
   db::Recordset main_version_;
 };
@@ -215,7 +215,7 @@ class CalibrationMerge {
 }  // namespace
 
 void ScanCalibrations(db::Database& MobileDB, db::Database& homeDB, ImportState& state,
-                      ImportLog& log, app::Progress& progress) {
+                      ImportLog& log, tasks::Progress& progress) {
   CalibrationMerge(MobileDB, homeDB, state, log, progress).Run();
 }
 

@@ -48,7 +48,7 @@ void ImportController::Update() {
   bool again = true;
   while (again) {
     update_waiting_ = false;
-    last_result_ = RunUpdate(values_, view_.PathText(), surroundings_, log_);
+    last_result_ = RunUpdate({main_database_path_, view_.PathText()}, surroundings_, log_);
     again = update_waiting_ && !menu_waiting_ && last_result_->end != UpdateEnd::kCompleted;
   }
   running_ = false;

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "import/import_log.h"
 #include "import/update_run.h"
@@ -35,8 +36,12 @@ bool IsResultsDatabase(const std::string& path);
 
 class ImportController {
  public:
-  ImportController(app::ProgramValues& values, ImportView& view, UpdateSurroundings surroundings)
-      : values_(values), view_(view), surroundings_(surroundings) {}
+  // `main_database_path`: the database the updates merge into.
+  ImportController(std::string main_database_path, ImportView& view,
+                   UpdateSurroundings surroundings)
+      : main_database_path_(std::move(main_database_path)),
+        view_(view),
+        surroundings_(surroundings) {}
 
   // "&Select": the file dialog, then the validity test; an invalid file is refused with a
   // warning and empties the path box.
@@ -56,7 +61,7 @@ class ImportController {
   ImportLog& log() { return log_; }
 
  private:
-  app::ProgramValues& values_;
+  std::string main_database_path_;
   ImportView& view_;
   UpdateSurroundings surroundings_;
   ImportLog log_;

@@ -1,8 +1,8 @@
 #include "import/import_log.h"
 
 #include "jet/error.h"
-#include "tasks_common/ansi_text.h"
-#include "tasks_common/date_text.h"
+#include "tasks/ansi_text.h"
+#include "tasks/date_text.h"
 
 namespace import_task {
 

@@ -2,16 +2,12 @@
 
 #include <limits>
 
-#include "jet/error.h"
+#include "tasks/runtime_errors.h"
 
 namespace import_task {
 
-namespace {
-constexpr int kErrOverflow = 6;
-}
-
 void CountOne(int32_t& counter) {
-  if (counter == std::numeric_limits<int32_t>::max()) throw jet::Error(kErrOverflow, "Overflow");
+  if (counter == std::numeric_limits<int32_t>::max()) tasks::ThrowRuntimeError(tasks::kVbOverflow);
   ++counter;
 }
 

@@ -4,6 +4,7 @@
 
 #include "db/schema.h"
 #include "db/statements.h"
+#include "jet/error.h"
 
 namespace import_task {
 
@@ -22,7 +23,7 @@ void ScanInstruments(db::Database& MobileDB, db::Database& homeDB, ImportState& 
       db::Recordset target = homeDB.OpenRecordset(db::schema::kInstruments);
       try {
         db::CopyFieldsByName(source, target);
-      } catch (...) {
+      } catch (const jet::Error&) {
         // The half-made row is not saved.
         target.Close();
         throw;

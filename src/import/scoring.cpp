@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "db/dao_errors.h"
 #include "db/statements.h"
 #include "import/value_compare.h"
 #include "jet/error.h"
@@ -38,7 +37,7 @@ int CertificatePoints(const Version& version) {
 }  // namespace
 
 const jet::Value& Read(const FieldRead& field) {
-  if (!field) db::ThrowDao(db::kErrItemNotFound);
+  if (!field) jet::ThrowStandard(jet::kErrItemNotFound);
   return *field;
 }
 
@@ -53,7 +52,7 @@ int StatusWeight(const jet::Value& status) {
   return 0;
 }
 
-Scores ScoreVersions(const Version& mobile, const Version& home, tasks::SkipRule& rule,
+Scores ScoreVersions(const Version& mobile, const Version& home, tasks::FailureRule& rule,
                      const std::function<void()>& log_clash) {
   Scores s;
   // Dates and times: a value that cannot be read as a date ends these steps.
@@ -78,7 +77,7 @@ Scores ScoreVersions(const Version& mobile, const Version& home, tasks::SkipRule
     // The points given so far stay; scoring goes on with the certificates.
   }
 
-  rule.SetActive(true);
+  rule.SetPolicy(tasks::OnFailure::kSkip);
   rule.Run([&] {
     if (!Read(mobile.cert_no).IsNull() && !Read(home.cert_no).IsNull() &&
         Unequal(Read(mobile.cert_no), Read(home.cert_no))) {

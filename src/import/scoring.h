@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "jet/value.h"
-#include "tasks_common/skip_rule.h"
+#include "tasks/failure_rule.h"
 
 namespace import_task {
 
@@ -39,9 +39,9 @@ struct Scores {
 
 // Scores the on-site and the main version. The date and time steps stop at their first
 // failure, keeping the points given so far. The certificate test and the steps after it run
-// under `rule`, which the certificate test makes active: from the first scored pair on, the
-// calibration merge skips its failing steps. `log_clash` writes the two warning lines.
-Scores ScoreVersions(const Version& mobile, const Version& home, tasks::SkipRule& rule,
+// under `rule`, which the certificate test sets to skip failures: from the first scored pair on,
+// the calibration merge skips its failing steps. `log_clash` writes the two warning lines.
+Scores ScoreVersions(const Version& mobile, const Version& home, tasks::FailureRule& rule,
                      const std::function<void()>& log_clash);
 
 }  // namespace import_task

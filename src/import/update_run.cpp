@@ -1,37 +1,36 @@
 #include "import/update_run.h"
 
-#include <functional>
-
 #include "db/dao.h"
 #include "db/schema.h"
 #include "import/calibration_merge.h"
 #include "import/instrument_merge.h"
 #include "jet/error.h"
 #include "platform/files.h"
+#include "tasks/failure_rule.h"
+#include "tasks/runtime_errors.h"
 
 namespace import_task {
 namespace {
 
 constexpr char kCr = '\r';
-constexpr int kErrFileNotFound = 53;  // a program that could not be started
 
 using platform::Buttons;
 using platform::Icon;
 
 class Update {
  public:
-  Update(app::ProgramValues& values, UpdateSurroundings& s, ImportLog& log)
-      : values_(values), s_(s), log_(log) {}
+  Update(const ImportRequest& request, UpdateSurroundings& s, ImportLog& log)
+      : request_(request), s_(s), log_(log) {}
 
-  UpdateResult Run(const std::string& path) {
+  UpdateResult Run() {
+    const std::string& path = request_.onsite_path;
     if (path.empty() || !platform::FileExists(path)) {
       s_.prompter.Show({"File not found " + path, Buttons::kOk, Icon::kNone, ""});
       return result_;
     }
-    values_.target_database_path = path;
     try {
       main_ = db::DBEngine().Workspaces(0).OpenDatabase(
-          platform::NativePath(values_.main_database_path));
+          platform::NativePath(request_.main_database_path));
       onsite_ = db::DBEngine().Workspaces(0).OpenDatabase(platform::NativePath(path));
     } catch (const jet::Error& e) {
       s_.prompter.Show({"File Error: " + e.description(), Buttons::kOk, Icon::kNone, ""});
@@ -40,7 +39,8 @@ class Update {
     }
 
     // From here on every failure goes to the error prompt.
-    const std::vector<std::function<void()>> steps = {
+    tasks::FailureRule ask(tasks::OnFailure::kAskToResume, &s_.prompter);
+    const bool completed = ask.RunEach({
         [&] { onsite_.TableDefs(db::schema::kInstruments); },
         [&] { log_.StartLog(); },
         [&] {
@@ -81,16 +81,15 @@ class Update {
           const platform::Answer answer = s_.prompter.Show(
               {kProblemQuestion, Buttons::kYesNo, Icon::kExclamation, kImportTitle});
           if (answer == platform::Answer::kYes && !s_.launcher.EditTextFile(log_.LogFilePath())) {
-            throw jet::Error(kErrFileNotFound, "File not found");
+            // A program that could not be started.
+            tasks::ThrowRuntimeError(tasks::kVbFileNotFound);
           }
         },
-    };
-    for (const auto& step : steps) {
-      if (!RunStep(step)) {
-        StopHere();
-        result_.end = UpdateEnd::kStopped;
-        return result_;
-      }
+    });
+    if (!completed) {
+      StopHere();
+      result_.end = UpdateEnd::kStopped;
+      return result_;
     }
     Release();
     result_.end = UpdateEnd::kCompleted;
@@ -98,18 +97,6 @@ class Update {
   }
 
  private:
-  // False when the user chose not to go on after a failure.
-  bool RunStep(const std::function<void()>& step) {
-    try {
-      step();
-      return true;
-    } catch (const jet::Error& e) {
-      const std::string text =
-          "Error: " + e.description() + std::string(1, kCr) + "Resume Processing?";
-      return s_.prompter.Show({text, Buttons::kYesNo, Icon::kNone, ""}) == platform::Answer::kYes;
-    }
-  }
-
   // "No" at the error prompt: the databases are released, and the progress window and the busy
   // pointer do not outlive the update that showed them.
   void StopHere() {
@@ -129,7 +116,7 @@ class Update {
     }
   }
 
-  app::ProgramValues& values_;
+  const ImportRequest& request_;
   UpdateSurroundings& s_;
   ImportLog& log_;
   db::Database main_;
@@ -141,9 +128,9 @@ class Update {
 
 }  // namespace
 
-UpdateResult RunUpdate(app::ProgramValues& values, const std::string& onsite_path,
-                       UpdateSurroundings& surroundings, ImportLog& log) {
-  return Update(values, surroundings, log).Run(onsite_path);
+UpdateResult RunUpdate(const ImportRequest& request, UpdateSurroundings& surroundings,
+                       ImportLog& log) {
+  return Update(request, surroundings, log).Run();
 }
 
 std::string SummaryText(const ImportState& state) {

@@ -5,13 +5,12 @@
 
 #include <string>
 
-#include "app/program_values.h"
-#include "app/progress.h"
 #include "import/import_log.h"
 #include "import/import_state.h"
 #include "platform/launcher.h"
 #include "platform/prompter.h"
-#include "tasks_common/task_ui.h"
+#include "tasks/progress.h"
+#include "tasks/task_ui.h"
 
 namespace import_task {
 
@@ -22,11 +21,17 @@ inline constexpr char kImportingCalibrations[] = "Importing Calibrations";
 inline constexpr char kProblemQuestion[] =
     "Problem detected during import. View log file for details?";
 
+// What the update works on: the window's input when "&Update Main Database" is pressed.
+struct ImportRequest {
+  std::string main_database_path;  // receives the merges
+  std::string onsite_path;         // the path box's text: the on-site file, read only
+};
+
 // What the update shows and starts.
 struct UpdateSurroundings {
   platform::Prompter& prompter;
   platform::Launcher& launcher;
-  app::Progress& progress;
+  tasks::Progress& progress;
   // The import window: busy (hourglass) from the start of the merges to their end.
   tasks::CommandWindow& window;
 };
@@ -43,13 +48,13 @@ struct UpdateResult {
   std::string summary;  // on completion
 };
 
-// Runs the update of `values.main_database_path` from the on-site file at `onsite_path`.
+// Runs the update of the request's main database from its on-site file.
 // Every failure after both databases are open goes to the prompt "Error: " + description +
 // CR + "Resume Processing?": Yes goes on with the next step (after a failed merge, with the
 // step after that merge), No ends the update at once, closing both databases and the
 // progress window and restoring the pointer, with no summary and nothing more logged.
-UpdateResult RunUpdate(app::ProgramValues& values, const std::string& onsite_path,
-                       UpdateSurroundings& surroundings, ImportLog& log);
+UpdateResult RunUpdate(const ImportRequest& request, UpdateSurroundings& surroundings,
+                       ImportLog& log);
 
 // "Update Complete." and the three counts, one a line, separated by single CRs.
 std::string SummaryText(const ImportState& state);

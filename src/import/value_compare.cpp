@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <string_view>
 
-#include "db/dao_errors.h"
 #include "db/sql_compare.h"
 #include "db/statements.h"
 #include "jet/error.h"
@@ -12,9 +11,7 @@
 namespace import_task {
 namespace {
 
-constexpr int kErrTypeMismatch = 13;
-
-[[noreturn]] void ThrowTypeMismatch() { throw jet::Error(kErrTypeMismatch, "Type mismatch"); }
+[[noreturn]] void ThrowTypeMismatch() { jet::ThrowStandard(jet::kVbTypeMismatch); }
 
 // Days from 1899-12-30 to the given day of the proleptic Gregorian calendar.
 double DaysOf(int year, int month, int day) {
@@ -97,7 +94,7 @@ bool LinesDiffer(const jet::Value& a, const jet::Value& b) {
 }
 
 double AsDate(const jet::Value& value) {
-  if (value.IsNull()) db::ThrowDao(db::kErrInvalidUseOfNull);
+  if (value.IsNull()) jet::ThrowStandard(jet::kVbInvalidUseOfNull);
   if (value.Is<jet::DateTime>()) return value.As<jet::DateTime>().days;
   if (value.Is<std::string>()) return ParseDateText(value.As<std::string>());
   if (db::ClassOf(value) == db::ValueClass::kNumber) {

@@ -547,8 +547,8 @@ TableDef BuildTableDef(const TableDesign& layout) {
     for (const IndexColumnDesign& ic : x.columns) {
       const ColumnDef* c = def.ColumnByName(ic.column);
       if (c == nullptr) {
-        Invalid(kErrFieldNotFound, "Index '" + x.name + "' names field '" + ic.column +
-                                       "', which is not in table '" + layout.name + "'.");
+        Invalid(kErrItemNotFound, "Index '" + x.name + "' names field '" + ic.column +
+                                      "', which is not in table '" + layout.name + "'.");
       }
       if (c->is_long_value()) {
         Invalid(kErrInvalidFieldDefinition,

@@ -23,23 +23,6 @@ namespace jet {
 
 class Database;
 
-// "Table 'x' already exists."
-constexpr int kErrTableExists = 3010;
-// "Cannot define field more than once."
-constexpr int kErrFieldDefinedTwice = 3191;
-// "Database already exists."
-constexpr int kErrDatabaseExists = 3204;
-// "Invalid field data type."
-constexpr int kErrInvalidFieldType = 3259;
-// "Invalid field definition" (a size, precision or option the type does not allow).
-constexpr int kErrInvalidFieldDefinition = 3286;
-// "'x' is not a valid name."
-constexpr int kErrInvalidName = 3125;
-// "Primary key already exists."
-constexpr int kErrPrimaryKeyExists = 3283;
-// "Index already exists."
-constexpr int kErrIndexExists = 3284;
-
 struct ColumnDesign {
   std::string name;
   ColumnType type = ColumnType::kText;

@@ -254,7 +254,7 @@ void EncodeIndexKeyTo(const RealIndexDef& index, const TableDef& def,
     const ColumnDef& column = *it;
     const size_t position = static_cast<size_t>(it - def.columns.begin());
     if (position >= row_values.size()) {
-      throw Error(kErrFieldNotFound,
+      throw Error(kErrItemNotFound,
                   "The row has no value for indexed column '" + column.name + "'.");
     }
     AppendColumnKey(column, row_values[position], ic.ascending, key);

@@ -13,9 +13,6 @@
 
 namespace jet {
 
-// "Record is too large."
-constexpr int kErrRecordTooLarge = 3047;
-
 // The stored bytes of a non-Null value of a fixed-size or variable column (not BOOLEAN, not
 // MEMO/OLE: see EncodeLongValueBody and long_value_writer.h). Compatible numeric values are
 // converted (an Integer into a Long field, ...). Text is stored compressed exactly where

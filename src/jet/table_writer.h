@@ -21,11 +21,6 @@ class Database;
 class IndexWriter;
 class PageFile;
 
-// "Index or primary key cannot contain a Null value."
-constexpr int kErrNullInIndex = 3058;
-// "Field can't be updated." (an autonumber changed by an update)
-constexpr int kErrFieldNotUpdatable = 3164;
-
 class TableWriter {
  public:
   // The table must exist (3078) in a database opened for writing (3027). A table whose text

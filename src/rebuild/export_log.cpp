@@ -1,6 +1,6 @@
 #include "rebuild/export_log.h"
 
-#include "tasks_common/ansi_text.h"
+#include "tasks/ansi_text.h"
 
 namespace rebuild {
 

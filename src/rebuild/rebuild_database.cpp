@@ -3,11 +3,11 @@
 #include "db/dao.h"
 #include "db/schema.h"
 #include "db/statements.h"
-#include "tasks_common/copy_start.h"
-#include "tasks_common/date_text.h"
-#include "tasks_common/rule_steps.h"
-#include "tasks_common/skip_rule.h"
-#include "tasks_common/target_checks.h"
+#include "tasks/copy_start.h"
+#include "tasks/date_text.h"
+#include "tasks/failure_rule.h"
+#include "tasks/rule_steps.h"
+#include "tasks/target_checks.h"
 
 namespace rebuild {
 namespace {
@@ -29,7 +29,7 @@ class Rebuild {
       : request_(request),
         ui_(ui),
         seen_(seen),
-        rule_(true, &ui.prompter),
+        rule_(tasks::OnFailure::kSkip, &ui.prompter),
         log_(request.log_path) {}
 
   RebuildOutcome Run();
@@ -42,7 +42,7 @@ class Rebuild {
   const RebuildRequest& request_;
   tasks::TaskUi& ui_;
   SeenList& seen_;
-  tasks::SkipRule rule_;
+  tasks::FailureRule rule_;
   ExportLog log_;
 
   tasks::CopyDatabases copy_;

@@ -11,7 +11,7 @@
 
 #include "rebuild/export_log.h"
 #include "rebuild/seen_list.h"
-#include "tasks_common/task_ui.h"
+#include "tasks/task_ui.h"
 
 namespace rebuild {
 

@@ -99,8 +99,6 @@ TEST_F(StartUpTest, ReadsTheInitialisationDatabaseInTheCurrentFolderAndLeavesThe
   EXPECT_EQ(values_.main_database_path, "D:\\Data\\Quorbase.mdb");
   EXPECT_EQ(values_.version_text, "V2.00 : 02/06/2009");
   EXPECT_EQ(values_.program_name, "Kestrine");
-  EXPECT_EQ(values_.SeenList, std::vector<std::string>(11));
-  EXPECT_TRUE(values_.target_database_path.empty());
 }
 
 TEST_F(StartUpTest, FallsBackToTheDefaultProgramFolderAndStaysThere) {

@@ -14,7 +14,7 @@
 #include "platform/files.h"
 #include "scenario.h"
 #include "support/fixtures.h"
-#include "tasks_common/skip_rule.h"
+#include "tasks/failure_rule.h"
 
 namespace import_test {
 namespace {
@@ -44,7 +44,7 @@ jet::Value Day(double days) { return jet::DateTime{days}; }
 jet::Value Text(const char* text) { return std::string(text); }
 
 TEST(ScoreVersionsTest, WorkedExampleAndClash) {
-  tasks::SkipRule rule(false);
+  tasks::FailureRule rule(tasks::OnFailure::kPassUp);
   int clashes = 0;
   const auto count = [&] { ++clashes; };
   // One day later, same time and certificate, both "D": 4 against 2.
@@ -63,7 +63,7 @@ TEST(ScoreVersionsTest, WorkedExampleAndClash) {
 }
 
 TEST(ScoreVersionsTest, UnreadableDateEndsOnlyTheDateSteps) {
-  tasks::SkipRule rule(false);
+  tasks::FailureRule rule(tasks::OnFailure::kPassUp);
   // The on-site Cal_Date is no date: the time steps, which would give the on-site version +1,
   // are not reached.
   const auto s = ScoreVersions(Of(Text("31/02/2024"), Day(5), Text("C1"), Text("D")),

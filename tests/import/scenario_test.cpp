@@ -92,7 +92,7 @@ TEST_P(ScenarioTest, MergesAsExpected) {
   import_task::UpdateResult result;
   for (int run = 0; run < runs; ++run) {
     import_task::ImportLog log([] { return "01/02/2024 10:00:00"; });
-    result = import_task::RunUpdate(values, path, surroundings, log);
+    result = import_task::RunUpdate({values.main_database_path, path}, surroundings, log);
   }
   ASSERT_TRUE(platform::SetCurrentFolder(previous_folder));
 

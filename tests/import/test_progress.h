@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "app/progress.h"
-#include "tasks_common/task_ui.h"
+#include "tasks/progress.h"
+#include "tasks/task_ui.h"
 
 namespace import_test {
 
-class RecordingProgress : public app::Progress {
+class RecordingProgress : public tasks::Progress {
  public:
   void SetCaption(const std::string& caption) override { this->caption = caption; }
   void SetTask(const std::string& text) override { tasks.push_back(text); }

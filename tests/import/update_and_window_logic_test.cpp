@@ -44,7 +44,7 @@ class UpdateFixture : public ::testing::Test {
 
 TEST_F(UpdateFixture, RefusesAMissingFileAndAFileThatIsNoDatabase) {
   const std::string missing = folder_ + "/gone.mdb";
-  auto result = import_task::RunUpdate(values_, missing, surroundings_, log_);
+  auto result = import_task::RunUpdate({values_.main_database_path, missing}, surroundings_, log_);
   EXPECT_EQ(result.end, import_task::UpdateEnd::kRefused);
   ASSERT_EQ(prompter_.messages.size(), 1u);
   EXPECT_EQ(prompter_.messages[0].text, "File not found " + missing);
@@ -52,11 +52,10 @@ TEST_F(UpdateFixture, RefusesAMissingFileAndAFileThatIsNoDatabase) {
 
   const std::string junk = folder_ + "/junk.mdb";
   std::ofstream(junk) << "not a database";
-  result = import_task::RunUpdate(values_, junk, surroundings_, log_);
+  result = import_task::RunUpdate({values_.main_database_path, junk}, surroundings_, log_);
   EXPECT_EQ(result.end, import_task::UpdateEnd::kRefused);
   ASSERT_EQ(prompter_.messages.size(), 2u);
   EXPECT_TRUE(prompter_.messages[1].text.starts_with("File Error: ")) << prompter_.messages[1].text;
-  EXPECT_EQ(values_.target_database_path, junk);
   EXPECT_FALSE(platform::FileExists("ImportLog.txt")) << "the log is not touched";
   EXPECT_TRUE(window_.changes.empty());
 }
@@ -66,7 +65,8 @@ TEST_F(UpdateFixture, NoAtTheErrorPromptClosesTheProgressWindowAndRestoresThePoi
   const std::string onsite = folder_ + "/onsite.mdb";
   MakeDatabase(onsite, {});
   prompter_.answers = {Answer::kNo};
-  const auto result = import_task::RunUpdate(values_, onsite, surroundings_, log_);
+  const auto result =
+      import_task::RunUpdate({values_.main_database_path, onsite}, surroundings_, log_);
   EXPECT_EQ(result.end, import_task::UpdateEnd::kStopped);
   EXPECT_EQ(progress_.caption, "Import Progress");
   EXPECT_EQ(progress_.tasks, std::vector<std::string>{"Importing Instruments"});
@@ -80,7 +80,8 @@ TEST_F(UpdateFixture, AnOnsiteFileWithoutInstrumentsTableGoesToThePromptBeforeTh
   const std::string onsite = folder_ + "/onsite.mdb";
   MakeDatabase(onsite, Tables("[Instruments; absent]"));
   prompter_.answers = {Answer::kNo};
-  const auto result = import_task::RunUpdate(values_, onsite, surroundings_, log_);
+  const auto result =
+      import_task::RunUpdate({values_.main_database_path, onsite}, surroundings_, log_);
   EXPECT_EQ(result.end, import_task::UpdateEnd::kStopped);
   ASSERT_EQ(prompter_.messages.size(), 1u);
   EXPECT_EQ(prompter_.messages[0].text,
@@ -100,7 +101,7 @@ class FakeView : public import_task::ImportView {
 
 TEST_F(UpdateFixture, SelectTestsTheThreeTables) {
   FakeView view;
-  import_task::ImportController controller(values_, view, surroundings_);
+  import_task::ImportController controller(values_.main_database_path, view, surroundings_);
   const std::string good = folder_ + "/good.mdb";
   const std::string no_results = folder_ + "/no_results.mdb";
   MakeDatabase(good, Tables("[Additional Data; absent]"));
@@ -125,7 +126,7 @@ TEST_F(UpdateFixture, SelectTestsTheThreeTables) {
 
 TEST_F(UpdateFixture, ClicksDuringAnUpdateWaitForIt) {
   FakeView view;
-  import_task::ImportController controller(values_, view, surroundings_);
+  import_task::ImportController controller(values_.main_database_path, view, surroundings_);
   view.path = folder_ + "/onsite.mdb";
   MakeDatabase(view.path, Tables(R"(
 [Instruments]
@@ -154,12 +155,11 @@ A1      | 2       | C-2
   int summaries = 0;
   for (const auto& m : prompter_.messages) summaries += m.text.starts_with("Update Complete.");
   EXPECT_EQ(summaries, 1);
-  EXPECT_EQ(values_.target_database_path, view.path);
 }
 
 TEST_F(UpdateFixture, AnUpdateClickedDuringAStoppedRunRunsAfterIt) {
   FakeView view;
-  import_task::ImportController controller(values_, view, surroundings_);
+  import_task::ImportController controller(values_.main_database_path, view, surroundings_);
   view.path = folder_ + "/onsite.mdb";
   MakeDatabase(view.path, Tables(R"(
 [Instruments]

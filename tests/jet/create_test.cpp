@@ -348,7 +348,7 @@ TEST(CreateTableTest, RefusalsWriteNothing) {
   expect_error(layout, kErrInvalidFieldType);
   layout.columns = {{"A", ColumnType::kLong}, {"B", ColumnType::kLong}};
   layout.indexes = {{"", {{"C", true}}}};
-  expect_error(layout, kErrFieldNotFound);
+  expect_error(layout, kErrItemNotFound);
   layout.indexes = {{"P1", {{"A", true}}, true}, {"P2", {{"B", true}}, true}};
   expect_error(layout, kErrPrimaryKeyExists);
   layout.indexes = {{"X", {{"A", true}}}, {"x", {{"B", true}}}};

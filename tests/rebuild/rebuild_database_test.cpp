@@ -6,8 +6,8 @@
 
 #include <filesystem>
 
-#include "tasks_common/lab_files.h"
-#include "tasks_common/task_test_ui.h"
+#include "tasks/lab_files.h"
+#include "tasks/task_test_ui.h"
 
 namespace rebuild {
 namespace {

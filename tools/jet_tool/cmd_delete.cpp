@@ -25,7 +25,7 @@ int RunDelete(const std::vector<std::string>& args) {
   jet::TableWriter writer(*db, args[1]);
   const jet::ColumnDef* column = writer.def().ColumnByName(args[2]);
   if (column == nullptr) {
-    throw jet::Error(jet::kErrFieldNotFound,
+    throw jet::Error(jet::kErrItemNotFound,
                      "The table '" + writer.name() + "' has no field '" + args[2] + "'.");
   }
   const auto index = static_cast<size_t>(column - writer.def().columns.data());

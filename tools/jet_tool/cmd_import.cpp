@@ -41,13 +41,13 @@ int RunImport(const std::vector<std::string>& args) {
   for (const CsvText& name : records[0]) {
     const jet::ColumnDef* column = writer.def().ColumnByName(name.text);
     if (column == nullptr) {
-      throw jet::Error(jet::kErrFieldNotFound,
+      throw jet::Error(jet::kErrItemNotFound,
                        "The table '" + writer.name() + "' has no field '" + name.text + "'.");
     }
     const auto index = static_cast<size_t>(column - columns.data());
     for (size_t seen : target) {
       if (seen == index) {
-        throw jet::Error(jet::kErrFieldNotFound,
+        throw jet::Error(jet::kErrItemNotFound,
                          "The field '" + name.text + "' appears twice in the CSV header.");
       }
     }

@@ -9,13 +9,13 @@
 #include "export/on_site_database.h"
 #include "quorbase/command.h"
 #include "quorbase/terminal_prompter.h"
-#include "tasks_common/task_ui.h"
+#include "tasks/task_ui.h"
 
 namespace quorbase_tool {
 namespace {
 
 // The progress window's status line, on the error stream, once per instrument.
-class ExportProgress : public app::Progress {
+class ExportProgress : public tasks::Progress {
  public:
   void SetCaption(const std::string&) override {}
   void SetTask(const std::string&) override {}

@@ -11,7 +11,7 @@
 #include "import/update_run.h"
 #include "platform/launcher.h"
 #include "quorbase/command.h"
-#include "tasks_common/task_ui.h"
+#include "tasks/task_ui.h"
 
 namespace quorbase_tool {
 namespace {
@@ -45,7 +45,7 @@ class ConsolePrompter : public platform::Prompter {
 };
 
 // The progress window's task lines, on the error stream so that the output is the messages.
-class ConsoleProgress : public app::Progress {
+class ConsoleProgress : public tasks::Progress {
  public:
   void SetCaption(const std::string&) override {}
   void SetTask(const std::string& text) override { std::cerr << text << "\n"; }
@@ -82,7 +82,7 @@ int RunImport(const std::vector<std::string>& args) {
   import_task::UpdateSurroundings surroundings{prompter, launcher, progress, window};
   import_task::ImportLog log;
   const import_task::UpdateResult result =
-      import_task::RunUpdate(values, paths[1], surroundings, log);
+      import_task::RunUpdate({values.main_database_path, paths[1]}, surroundings, log);
   return result.end == import_task::UpdateEnd::kCompleted ? 0 : 1;
 }
 

@@ -11,7 +11,7 @@
 #include "quorbase/command.h"
 #include "quorbase/terminal_prompter.h"
 #include "rebuild/rebuild_database.h"
-#include "tasks_common/task_ui.h"
+#include "tasks/task_ui.h"
 
 namespace quorbase_tool {
 namespace {
@@ -21,7 +21,7 @@ constexpr int kProgressStepPercent = 5;
 
 // The progress window's task and status lines on the error stream: the status every
 // kProgressStepPercent of the instruments (every instrument with --verbose).
-class RebuildProgress : public app::Progress {
+class RebuildProgress : public tasks::Progress {
  public:
   explicit RebuildProgress(bool verbose) : verbose_(verbose) {}
 

@@ -1,4 +1,4 @@
-#include "tasks_common/lab_files.h"
+#include "tasks/lab_files.h"
 
 #include <cstdio>
 #include <filesystem>

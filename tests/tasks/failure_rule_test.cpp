@@ -1,26 +1,31 @@
-// The failure rule of the long commands and the walks and copies run under it.
-#include "tasks_common/skip_rule.h"
+// The one failure rule with its policies, and the walks and copies run under it.
+#include "tasks/failure_rule.h"
 
 #include <gtest/gtest.h>
 
-#include "tasks_common/lab_files.h"
-#include "tasks_common/rule_steps.h"
-#include "tasks_common/task_test_ui.h"
+#include <new>
+#include <stdexcept>
+#include <vector>
+
+#include "tasks/lab_files.h"
+#include "tasks/rule_steps.h"
+#include "tasks/runtime_errors.h"
+#include "tasks/task_test_ui.h"
 
 namespace tasks {
 namespace {
 
 using platform::Answer;
 
-TEST(SkipRuleTest, SkipsFailuresWhileActiveAndPassesThemOnOtherwise) {
-  SkipRule rule;
+TEST(FailureRuleTest, SkipsFailuresWhileActiveAndPassesThemOnOtherwise) {
+  FailureRule rule;
   int after = 0;
   EXPECT_FALSE(rule.Run([] { throw jet::Error(3022, "duplicate"); }));
   EXPECT_TRUE(rule.Run([&] { ++after; }));
   EXPECT_EQ(after, 1);
   EXPECT_EQ(rule.skipped(), 1u);
 
-  rule.SetActive(false);
+  rule.SetPolicy(OnFailure::kPassUp);
   try {
     rule.Run([] { throw jet::Error(3078, "no table"); });
     FAIL() << "an inactive rule must let the failure through";
@@ -29,12 +34,13 @@ TEST(SkipRuleTest, SkipsFailuresWhileActiveAndPassesThemOnOtherwise) {
   }
 }
 
-TEST(SkipRuleTest, LockedTableAsksRetryOrCancel) {
+TEST(FailureRuleTest, LockedTableAsksRetryOrCancel) {
   testing::TestUi ui;
-  SkipRule rule(true, &ui.prompter);
+  FailureRule rule(OnFailure::kSkip, &ui.prompter);
   int attempts = 0;
   auto locked_twice = [&] {
-    if (++attempts <= 2) throw jet::Error(kErrTableLocked, "Table 'Results' is exclusively locked");
+    if (++attempts <= 2)
+      throw jet::Error(jet::kErrTableLocked, "Table 'Results' is exclusively locked");
   };
   ui.prompter.answers = {Answer::kRetry, Answer::kRetry};
   EXPECT_TRUE(rule.Run(locked_twice));
@@ -57,12 +63,54 @@ TEST(SkipRuleTest, LockedTableAsksRetryOrCancel) {
   EXPECT_EQ(ui.prompter.messages.size(), 3u);
 
   // Without a prompter (the on-site export), 3261 is skipped like any other failure.
-  SkipRule quiet;
-  EXPECT_FALSE(quiet.Run([] { throw jet::Error(kErrTableLocked, "locked"); }));
+  FailureRule quiet;
+  EXPECT_FALSE(quiet.Run([] { throw jet::Error(jet::kErrTableLocked, "locked"); }));
+}
+
+TEST(FailureRuleTest, AskToResumeGoesOnAfterYesAndStopsAtNo) {
+  testing::TestUi ui;
+  FailureRule ask(OnFailure::kAskToResume, &ui.prompter);
+  std::vector<int> ran;
+  ui.prompter.answers = {Answer::kYes, Answer::kNo};
+  const bool completed = ask.RunEach({
+      [&] { ran.push_back(1); },
+      [&] { throw jet::Error(3022, "The changes were not successful"); },
+      [&] { ran.push_back(3); },
+      [&] { throw jet::Error(3265, "Item not found in this collection."); },
+      [&] { ran.push_back(5); },
+  });
+  EXPECT_FALSE(completed);
+  EXPECT_TRUE(ask.stopped());
+  EXPECT_EQ(ran, (std::vector<int>{1, 3}));
+  ASSERT_EQ(ui.prompter.messages.size(), 2u);
+  EXPECT_EQ(ui.prompter.messages[0].text,
+            "Error: The changes were not successful\rResume Processing?");
+  EXPECT_EQ(ui.prompter.messages[0].buttons, platform::Buttons::kYesNo);
+  EXPECT_EQ(ui.prompter.messages[0].icon, platform::Icon::kNone);
+}
+
+TEST(FailureRuleTest, OnlyEngineErrorsAreHandled) {
+  // A fault of the program is no failure of a step: no policy swallows it.
+  testing::TestUi ui;
+  for (FailureRule rule : {FailureRule(OnFailure::kSkip), FailureRule(OnFailure::kPassUp),
+                           FailureRule(OnFailure::kAskToResume, &ui.prompter)}) {
+    EXPECT_THROW(rule.Run([] { throw std::logic_error("a bug"); }), std::logic_error);
+    EXPECT_THROW(SkipFailures({[] { throw std::bad_alloc(); }}), std::bad_alloc);
+  }
+  EXPECT_TRUE(ui.prompter.messages.empty());
+  // The tasks' own runtime errors travel as engine errors, so the rule handles them.
+  FailureRule skip;
+  EXPECT_FALSE(skip.Run([] { ThrowRuntimeError(kVbFileNotFound); }));
+  try {
+    ThrowRuntimeError(kVbPathFileAccess);
+  } catch (const jet::Error& error) {
+    EXPECT_EQ(error.number(), 75);
+    EXPECT_EQ(error.description(), "Path/File access error");
+  }
 }
 
 TEST(RuleStepsTest, WalkOfARecordsetThatNeverOpenedEnds) {
-  SkipRule rule;
+  FailureRule rule;
   db::Recordset never_opened;
   EXPECT_TRUE(AtEnd(rule, never_opened));
   EXPECT_FALSE(MoveNext(rule, never_opened));
@@ -83,10 +131,10 @@ TEST(RuleStepsTest, CopyRowUnderTheRuleLeavesOutMissingFieldsAndSkipsRefusedRows
   db::Recordset to = target.OpenRecordset("Instruments");
 
   // Inactive: the copy rule itself, which refuses a row with a field the target lacks.
-  SkipRule stop(false);
+  FailureRule stop(OnFailure::kPassUp);
   EXPECT_THROW(CopyRow(stop, source, to), jet::Error);
 
-  SkipRule rule;
+  FailureRule rule;
   CopyRow(rule, source, to);  // Model left out, row written
   EXPECT_EQ(rule.skipped(), 1u);
   CopyRow(rule, source, to);  // duplicate key: not written

@@ -1,5 +1,5 @@
 // The refusal of the main database as a target, however its path is spelled.
-#include "tasks_common/same_file.h"
+#include "tasks/same_file.h"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,9 @@
 
 #include "platform/files.h"
 #include "support/fixtures.h"
-#include "tasks_common/lab_files.h"
-#include "tasks_common/target_checks.h"
-#include "tasks_common/task_test_ui.h"
+#include "tasks/lab_files.h"
+#include "tasks/target_checks.h"
+#include "tasks/task_test_ui.h"
 
 namespace tasks {
 namespace {

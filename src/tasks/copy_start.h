@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "db/dao.h"
-#include "tasks_common/skip_rule.h"
-#include "tasks_common/task_ui.h"
+#include "tasks/failure_rule.h"
+#include "tasks/task_ui.h"
 
 namespace tasks {
 
@@ -27,6 +27,6 @@ struct CopyDatabases {
   db::Recordset new_instruments;  // the target's Instruments, for the appends
 };
 
-void StartCopy(SkipRule& rule, TaskUi& ui, const CopyPaths& paths, CopyDatabases& databases);
+void StartCopy(FailureRule& rule, TaskUi& ui, const CopyPaths& paths, CopyDatabases& databases);
 
 }  // namespace tasks

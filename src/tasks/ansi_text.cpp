@@ -1,12 +1,12 @@
-#include "tasks_common/ansi_text.h"
+#include "tasks/ansi_text.h"
 
 #include <array>
 #include <cstdio>
 
-#include "jet/error.h"
 #include "jet/native_path.h"
 #include "jet/text.h"
 #include "platform/files.h"
+#include "tasks/runtime_errors.h"
 
 namespace tasks {
 namespace {
@@ -41,13 +41,12 @@ std::string ToAnsi(std::string_view utf8) {
 }
 
 void AppendAnsi(const std::string& path, std::string_view utf8, bool truncate) {
-  constexpr int kErrPathFileAccess = 75;
   const std::string bytes = ToAnsi(utf8);
   std::FILE* file = jet::OpenCFile(platform::NativePath(path), truncate ? "wb" : "ab");
-  if (file == nullptr) throw jet::Error(kErrPathFileAccess, "Path/File access error");
+  if (file == nullptr) ThrowRuntimeError(kVbPathFileAccess);
   const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   const bool closed = std::fclose(file) == 0;
-  if (!written || !closed) throw jet::Error(kErrPathFileAccess, "Path/File access error");
+  if (!written || !closed) ThrowRuntimeError(kVbPathFileAccess);
 }
 
 }  // namespace tasks

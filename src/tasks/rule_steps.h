@@ -10,29 +10,29 @@
 
 #include "db/dao.h"
 #include "db/statements.h"
-#include "tasks_common/skip_rule.h"
+#include "tasks/failure_rule.h"
 
 namespace tasks {
 
 // The walk's end test: true at EOF, and when the test itself fails.
-bool AtEnd(SkipRule& rule, db::Recordset& rs);
+bool AtEnd(FailureRule& rule, db::Recordset& rs);
 // Moves to the next row; false when the move failed, which must end the walk.
-bool MoveNext(SkipRule& rule, db::Recordset& rs);
+bool MoveNext(FailureRule& rule, db::Recordset& rs);
 
 // Opens `source` on `database`. `rs` is emptied first, so that a statement or table that
 // fails to open leaves its scope without rows instead of with an earlier scope's recordset.
-void Open(SkipRule& rule, db::Database& database, std::string_view source, db::Recordset& rs);
+void Open(FailureRule& rule, db::Database& database, std::string_view source, db::Recordset& rs);
 // Opens a walked query with MoveLast and MoveFirst, so that PercentPosition is exact.
-void OpenCounted(SkipRule& rule, db::Database& database, std::string_view source,
+void OpenCounted(FailureRule& rule, db::Database& database, std::string_view source,
                  db::Recordset& rs);
-void Close(SkipRule& rule, db::Recordset& rs);
-void Close(SkipRule& rule, db::Database& database);
+void Close(FailureRule& rule, db::Recordset& rs);
+void Close(FailureRule& rule, db::Database& database);
 
-// Copies the source's current row into `target` by field name. While the rule is inactive this
-// is CopyFieldsByName itself. While it is active each step of the copy runs under it: a field
-// the target lacks is left out and the row is still written; a row whose Update fails is not
+// Copies the source's current row into `target` by field name. While the rule passes failures up
+// this is CopyFieldsByName itself. While it handles them each step of the copy runs under it: a
+// field the target lacks is left out and the row is still written; a row whose Update fails is not
 // written (its pending row is dropped by the next AddNew).
-void CopyRow(SkipRule& rule, const db::Recordset& source, db::Recordset& target);
+void CopyRow(FailureRule& rule, const db::Recordset& source, db::Recordset& target);
 
 // A field's value as text for a statement or a log; Null fails (94) as concatenation does.
 std::string FieldText(const db::Recordset& rs, std::string_view field);

@@ -5,15 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "app/progress.h"
 #include "platform/test_doubles.h"
-#include "tasks_common/task_ui.h"
+#include "tasks/progress.h"
+#include "tasks/task_ui.h"
 
 namespace tasks::testing {
 
 // Every call as one text: "caption:...", "task:...", "status:...", "bar:42", "show",
 // "events", "unload".
-class RecordingProgress : public app::Progress {
+class RecordingProgress : public tasks::Progress {
  public:
   void SetCaption(const std::string& caption) override { calls.push_back("caption:" + caption); }
   void SetTask(const std::string& text) override { calls.push_back("task:" + text); }

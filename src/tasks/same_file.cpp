@@ -1,4 +1,4 @@
-#include "tasks_common/same_file.h"
+#include "tasks/same_file.h"
 
 #include <filesystem>
 #include <string>

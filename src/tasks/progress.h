@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace app {
+namespace tasks {
 
 class Progress {
  public:
@@ -23,4 +23,4 @@ class Progress {
   virtual void Unload() = 0;
 };
 
-}  // namespace app
+}  // namespace tasks

@@ -1,4 +1,4 @@
-#include "tasks_common/date_text.h"
+#include "tasks/date_text.h"
 
 #include <cstdio>
 #include <ctime>

@@ -1,4 +1,4 @@
-#include "tasks_common/task_test_ui.h"
+#include "tasks/task_test_ui.h"
 
 #include <cmath>
 

@@ -1,12 +1,12 @@
-#include "tasks_common/copy_start.h"
+#include "tasks/copy_start.h"
 
 #include "db/schema.h"
-#include "tasks_common/rule_steps.h"
-#include "tasks_common/target_checks.h"
+#include "tasks/rule_steps.h"
+#include "tasks/target_checks.h"
 
 namespace tasks {
 
-void StartCopy(SkipRule& rule, TaskUi& ui, const CopyPaths& paths, CopyDatabases& databases) {
+void StartCopy(FailureRule& rule, TaskUi& ui, const CopyPaths& paths, CopyDatabases& databases) {
   rule.Run([&] { ui.window.SetBusy(true); });
   // OpenDatabase takes the laboratory's backslash-joined paths as they are.
   rule.Run([&] { databases.main = db::DBEngine().OpenDatabase(std::string(paths.main_database)); });

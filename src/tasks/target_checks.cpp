@@ -1,8 +1,8 @@
-#include "tasks_common/target_checks.h"
+#include "tasks/target_checks.h"
 
-#include "jet/error.h"
 #include "platform/files.h"
-#include "tasks_common/same_file.h"
+#include "tasks/runtime_errors.h"
+#include "tasks/same_file.h"
 
 namespace tasks {
 namespace {
@@ -40,12 +40,9 @@ TargetCheck CheckTarget(platform::Prompter& prompter, std::string_view target,
 
 namespace {
 
-constexpr int kErrFileNotFound = 53;
-constexpr int kErrPathFileAccess = 75;
-
 [[noreturn]] void ThrowFileError(std::string_view path, const std::string& description) {
-  if (!platform::FileExists(path)) throw jet::Error(kErrFileNotFound, "File not found");
-  throw jet::Error(kErrPathFileAccess, description);
+  if (!platform::FileExists(path)) ThrowRuntimeError(kVbFileNotFound);
+  ThrowRuntimeError(kVbPathFileAccess, description);
 }
 
 }  // namespace

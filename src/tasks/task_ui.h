@@ -2,8 +2,8 @@
 // line tool and the tests drive the same code.
 #pragma once
 
-#include "app/progress.h"
 #include "platform/prompter.h"
+#include "tasks/progress.h"
 
 namespace tasks {
 
@@ -25,7 +25,7 @@ class NoWindow : public CommandWindow {
 
 struct TaskUi {
   platform::Prompter& prompter;
-  app::Progress& progress;
+  tasks::Progress& progress;
   CommandWindow& window;
 };
 

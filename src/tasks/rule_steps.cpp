@@ -1,40 +1,40 @@
-#include "tasks_common/rule_steps.h"
+#include "tasks/rule_steps.h"
 
 #include <optional>
 
 namespace tasks {
 
-bool AtEnd(SkipRule& rule, db::Recordset& rs) {
+bool AtEnd(FailureRule& rule, db::Recordset& rs) {
   bool at_end = true;
   rule.Run([&] { at_end = rs.Eof(); });
   return at_end;
 }
 
-bool MoveNext(SkipRule& rule, db::Recordset& rs) {
+bool MoveNext(FailureRule& rule, db::Recordset& rs) {
   return rule.Run([&] { rs.MoveNext(); });
 }
 
-void Open(SkipRule& rule, db::Database& database, std::string_view source, db::Recordset& rs) {
+void Open(FailureRule& rule, db::Database& database, std::string_view source, db::Recordset& rs) {
   rs = db::Recordset();
   rule.Run([&] { rs = database.OpenRecordset(source); });
 }
 
-void OpenCounted(SkipRule& rule, db::Database& database, std::string_view source,
+void OpenCounted(FailureRule& rule, db::Database& database, std::string_view source,
                  db::Recordset& rs) {
   Open(rule, database, source, rs);
   rule.Run([&] { rs.MoveLast(); });
   rule.Run([&] { rs.MoveFirst(); });
 }
 
-void Close(SkipRule& rule, db::Recordset& rs) {
+void Close(FailureRule& rule, db::Recordset& rs) {
   rule.Run([&] { rs.Close(); });
 }
 
-void Close(SkipRule& rule, db::Database& database) {
+void Close(FailureRule& rule, db::Database& database) {
   rule.Run([&] { database.Close(); });
 }
 
-void CopyRow(SkipRule& rule, const db::Recordset& source, db::Recordset& target) {
+void CopyRow(FailureRule& rule, const db::Recordset& source, db::Recordset& target) {
   if (!rule.active()) {
     db::CopyFieldsByName(source, target);
     return;
