@@ -9,7 +9,7 @@
 
 namespace db {
 
-Database Workspace::OpenDatabase(const std::string& given_path) {
+Database Workspace::OpenDatabase(const std::string& given_path, jet::OpenMode mode) {
   const std::string path = jet::NativePath(given_path);
   std::erase_if(files_, [](const auto& f) { return f.expired(); });
   std::shared_ptr<OpenFile> file;
@@ -17,13 +17,14 @@ Database Workspace::OpenDatabase(const std::string& given_path) {
     auto open = weak.lock();
     std::error_code error;
     // The same file under another spelling (relative, other case on Windows, a link).
-    if (open && std::filesystem::equivalent(path, open->path(), error) && !error) {
+    if (open && (open->writable() || mode == jet::OpenMode::kReadOnly) &&
+        std::filesystem::equivalent(path, open->path(), error) && !error) {
       file = std::move(open);
       break;
     }
   }
   if (!file) {
-    file = std::make_shared<OpenFile>(path);
+    file = std::make_shared<OpenFile>(path, mode);
     files_.push_back(file);
   }
   return Database(std::make_shared<DatabaseImpl>(std::move(file), given_path));

@@ -2,8 +2,8 @@
 
 namespace db {
 
-OpenFile::OpenFile(const std::string& path)
-    : path_(path), database_(jet::Database::Open(path, jet::OpenMode::kReadWrite)) {}
+OpenFile::OpenFile(const std::string& path, jet::OpenMode mode)
+    : path_(path), database_(jet::Database::Open(path, mode)) {}
 
 jet::TableWriter& OpenFile::Writer(const jet::Table& table) {
   auto& writer = writers_[table.def().page];

@@ -19,9 +19,10 @@ namespace db {
 
 class OpenFile {
  public:
-  // Opens the file shared and read-write; the engine's errors pass through (3024 missing,
-  // 3343 not a database, 3045 held by another writer, ...).
-  explicit OpenFile(const std::string& path);
+  // Opens the file shared, read-write unless asked otherwise; the engine's errors pass through
+  // (3024 missing, 3343 not a database, 3045 held by another writer, ...).
+  explicit OpenFile(const std::string& path, jet::OpenMode mode = jet::OpenMode::kReadWrite);
+  bool writable() const { return database_->file().writable(); }
 
   jet::Database& database() { return *database_; }
   QueryCache& cache() { return cache_; }

@@ -145,14 +145,7 @@ void OnSiteExport::ExportResults(const std::string& cert_no, CustomerCounts& cou
 }
 
 void OnSiteExport::Abandon() {
-  tasks::FailureRule quiet;
-  tasks::Close(quiet, new_calibrations_);
-  tasks::Close(quiet, calibrations_);
-  tasks::Close(quiet, new_instruments_);
-  tasks::Close(quiet, instruments_);
-  tasks::Close(quiet, main_);
-  tasks::Close(quiet, target_);
-  quiet.Run([&] { ui_.progress.Unload(); });
+  tasks::AbandonCopy(ui_, copy_, {&new_calibrations_, &calibrations_, &instruments_});
 }
 
 }  // namespace
@@ -169,14 +162,7 @@ std::string ExportStatusText(const std::string& customer, int64_t instruments) {
 
 std::string StoppedText(const jet::Error& failure, const std::string& target_path,
                         bool target_exists) {
-  std::string text = "Error " + std::to_string(failure.number()) + ": " + failure.description() +
-                     "\r\rThe export has stopped.";
-  if (target_exists) {
-    text += " The partly written database " + target_path + " has been left in place.";
-  } else {
-    text += " No database was written.";
-  }
-  return text;
+  return tasks::CopyStoppedText("export", failure, target_path, target_exists);
 }
 
 std::string DefaultTargetPath(const std::string& results_folder, const tasks::LocalTime& today) {
@@ -199,11 +185,7 @@ OnSiteOutcome CreateOnSiteDatabase(const OnSiteRequest& request, tasks::TaskUi& 
   // Replacing an existing file puts the skip rule in force for the rest of the export.
   tasks::FailureRule rule(tasks::OnFailure::kPassUp);
   if (check == tasks::TargetCheck::kReplace) {
-    try {
-      tasks::DeleteTarget(request.target_path);
-    } catch (const jet::Error& error) {
-      ui.prompter.Show({kFileErrorPrefix + error.description(), Buttons::kOk, Icon::kNone, ""});
-      ui.window.SetBusy(false);
+    if (!tasks::DeleteReplacedTarget(ui, request.target_path)) {
       outcome.end = OnSiteEnd::kDeleteFailed;
       return outcome;
     }

@@ -9,7 +9,10 @@
 //
 // Failures: once an existing target has been replaced, every failing step is skipped and the
 // export goes on. On a new target a failure stops the export: the engine's error is shown, the
-// window returns to idle and the partly written file is left in place.
+// window returns to idle and the partly written file is left in place. Whatever the rule, a
+// main database, template or target that cannot be opened, and a target full to its largest
+// size, stop the export the same way: a summary of zeros would read as customers without
+// instruments.
 #pragma once
 
 #include <cstdint>
@@ -19,12 +22,13 @@
 
 #include "jet/error.h"
 #include "tasks/date_text.h"
+#include "tasks/target_checks.h"
 #include "tasks/task_ui.h"
 
 namespace export_task {
 
 inline constexpr char kNoCustomerText[] = "Please select at least one customer";
-inline constexpr char kFileErrorPrefix[] = "File Error: ";
+using tasks::kFileErrorPrefix;
 inline constexpr char kDoneTitle[] = "On-site database created";
 
 struct OnSiteRequest {

@@ -117,9 +117,11 @@ class OsFiles : public FileSystem {
     const std::wstring wide = WidePath(path);
     const DWORD rights =
         access == FileAccess::kRead ? GENERIC_READ : (GENERIC_READ | GENERIC_WRITE);
-    // Other programs (Access among them) keep sharing the database; FILE_SHARE_DELETE lets the
-    // writer remove a journal a reader is looking at.
-    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    // Other programs (Access among them) keep sharing the database for reading and writing, but
+    // nobody may delete or replace a file while we have it open: without FILE_SHARE_DELETE the
+    // system refuses that. A journal a reader is looking at in the moment its writer closes
+    // stays behind then; the next opener finds its commit finished and leaves the file alone.
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
     const DWORD disposition = access == FileAccess::kCreateReadWrite ? OPEN_ALWAYS : OPEN_EXISTING;
     HANDLE handle = CreateFileW(wide.c_str(), rights, share, nullptr, disposition,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);

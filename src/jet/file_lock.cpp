@@ -1,8 +1,12 @@
 #include "jet/file_lock.h"
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <thread>
 #include <vector>
 
+#include "jet/error.h"
 #include "jet/native_path.h"
 
 #ifdef _WIN32
@@ -33,7 +37,73 @@ std::vector<std::string> LockFileCandidates(const std::string& database_path) {
   return names;
 }
 
+constexpr int kReplaceLockAttempts = 25;
+constexpr auto kReplaceLockRetryDelay = std::chrono::milliseconds(2);
+
+constexpr size_t kLockEntrySize = 64;
+constexpr size_t kLockNameSize = 32;
+// Jet lists at most 255 users; more entries mean a file that is no lock file.
+constexpr size_t kMostLockEntries = 255;
+
+// A name field of a lock-file entry: up to its first NUL, trailing blanks dropped, and only
+// printable ASCII kept (Jet writes the names in the ANSI code page; anything else would make
+// the message unreadable).
+std::string LockEntryName(const char* field) {
+  std::string name;
+  for (size_t i = 0; i < kLockNameSize && field[i] != '\0'; ++i) {
+    const unsigned char c = static_cast<unsigned char>(field[i]);
+    name += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
+  }
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  return name;
+}
+
+// " (computer LAB-7, user Admin; computer LAB-9, user Admin)", or "" for a list without names.
+std::string HoldersText(const std::string& lock_file_path) {
+  std::string text;
+  for (const JetLockEntry& entry : ReadJetLockEntries(lock_file_path)) {
+    text += text.empty() ? " (" : "; ";
+    text += "computer " + entry.computer + ", user " + entry.user;
+  }
+  return text.empty() ? text : text + ")";
+}
+
 }  // namespace
+
+std::vector<JetLockEntry> ReadJetLockEntries(const std::string& lock_file_path) {
+  std::vector<JetLockEntry> entries;
+  std::ifstream in(U8Path(lock_file_path), std::ios::binary);
+  char entry[kLockEntrySize];
+  while (entries.size() < kMostLockEntries && in.read(entry, kLockEntrySize)) {
+    JetLockEntry named{LockEntryName(entry), LockEntryName(entry + kLockNameSize)};
+    if (named.computer.empty() && named.user.empty()) continue;
+    entries.push_back(std::move(named));
+  }
+  return entries;
+}
+
+std::unique_ptr<FileLock> LockForReplacing(const std::string& path) {
+  std::unique_ptr<FileLock> lock;
+  std::string holder;
+  // A reader of ours holds the lock shared for the moment it looks at a journal: that moment
+  // is waited out, a writer is not.
+  FileLock::Result result = FileLock::Result::kHeldElsewhere;
+  for (int attempt = 0; attempt < kReplaceLockAttempts; ++attempt) {
+    result = FileLock::TryAcquire(path, FileLock::Mode::kExclusive, lock);
+    if (result != FileLock::Result::kHeldElsewhere) break;
+    std::this_thread::sleep_for(kReplaceLockRetryDelay);
+  }
+  if (result == FileLock::Result::kHeldElsewhere) {
+    holder = "another of our programs has it open for writing";
+  } else {
+    holder = ForeignUseOf(path);
+  }
+  if (!holder.empty()) {
+    throw Error(kErrFileInUse, "Could not use '" + path + "'; file already in use: " + holder +
+                                   ". Nothing was changed.");
+  }
+  return lock;
+}
 
 std::string JetLockFilePath(const std::string& database_path) {
   std::filesystem::path path = U8Path(database_path);
@@ -47,6 +117,8 @@ namespace {
 // The locked byte: past the 2 GB a Jet 4 file can reach and past every range Jet locks.
 constexpr DWORD kLockOffsetHigh = 0x40000000;  // offset 2^62
 
+// Shares deletion: a command that holds the lock while it deletes the file (LockForReplacing).
+// The database's own handles do not, so the system still refuses to delete a file we write.
 HANDLE OpenShared(const std::string& path) {
   const std::wstring wide = WidePath(path);
   return CreateFileW(wide.c_str(), GENERIC_READ,
@@ -97,7 +169,7 @@ std::string ForeignUseOf(const std::string& database_path) {
     const DWORD code = GetLastError();
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) continue;
     if (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION) {
-      return "its lock file '" + name + "' is held open by another program";
+      return "its lock file '" + name + "' is held open by another program" + HoldersText(name);
     }
     return "its lock file '" + name + "' exists and cannot be opened (error " +
            std::to_string(code) + ")";
@@ -167,7 +239,9 @@ std::string ForeignUseOf(const std::string& database_path) {
     }
     const bool locked = HasRangeLocks(fd) || HasFlock(fd);
     close(fd);
-    if (locked) return "its lock file '" + name + "' is locked by another program";
+    if (locked) {
+      return "its lock file '" + name + "' is locked by another program" + HoldersText(name);
+    }
   }
   const int fd = open(database_path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd >= 0) {

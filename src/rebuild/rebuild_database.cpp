@@ -3,6 +3,7 @@
 #include "db/dao.h"
 #include "db/schema.h"
 #include "db/statements.h"
+#include "platform/files.h"
 #include "tasks/copy_start.h"
 #include "tasks/date_text.h"
 #include "tasks/failure_rule.h"
@@ -35,6 +36,7 @@ class Rebuild {
   RebuildOutcome Run();
 
  private:
+  void Copy();
   void CopyInstrument();
   void CopyCalibrations(const std::string& inst_id);
   void CopyCalibration();
@@ -68,10 +70,32 @@ RebuildOutcome Rebuild::Run() {
     outcome.end = RebuildEnd::kDeclined;
     return outcome;
   }
-  if (check == tasks::TargetCheck::kReplace) {
-    rule_.Run([&] { tasks::DeleteTarget(request_.target_path); });
+  if (check == tasks::TargetCheck::kReplace &&
+      !tasks::DeleteReplacedTarget(ui_, request_.target_path)) {
+    outcome.end = RebuildEnd::kDeleteFailed;
+    return outcome;
   }
 
+  try {
+    Copy();
+    outcome.end = RebuildEnd::kFinished;
+  } catch (const jet::Error& error) {
+    tasks::AbandonCopy(
+        ui_, copy_,
+        {&instruments_, &calibrations_, &new_calibrations_, &additional_, &new_additional_});
+    outcome.end = RebuildEnd::kStopped;
+    outcome.failure = error;
+    const bool exists = platform::FileExists(request_.target_path);
+    ui_.prompter.Show({StoppedText(error, request_.target_path, exists), platform::Buttons::kOk,
+                       platform::Icon::kExclamation, ""});
+    ui_.window.SetBusy(false);
+  }
+  outcome.instruments = count_;
+  outcome.failures_skipped = rule_.skipped();
+  return outcome;
+}
+
+void Rebuild::Copy() {
   tasks::StartCopy(rule_, ui_,
                    {request_.results_folder, request_.main_database_path, request_.target_path},
                    copy_);
@@ -97,11 +121,6 @@ RebuildOutcome Rebuild::Run() {
                        platform::Icon::kInformation, kDoneTitle});
   });
   rule_.Run([&] { ui_.window.SetBusy(false); });
-
-  outcome.end = RebuildEnd::kFinished;
-  outcome.instruments = count_;
-  outcome.failures_skipped = rule_.skipped();
-  return outcome;
 }
 
 void Rebuild::CopyInstrument() {
@@ -182,6 +201,11 @@ void Rebuild::CopyCalibration() {
 }
 
 }  // namespace
+
+std::string StoppedText(const jet::Error& failure, const std::string& target_path,
+                        bool target_exists) {
+  return tasks::CopyStoppedText("rebuild", failure, target_path, target_exists);
+}
 
 std::string RebuildStatusText(int64_t instruments) {
   return "Finding records (" + std::to_string(instruments) + ")";

@@ -5,7 +5,10 @@
 // - skip: a failing step is skipped without a message and work goes on with the next step. A
 //   rebuild must deliver every row that can still be read, and a window's load must still show
 //   what it can. A table another user holds exclusively (3261) is often free again a moment
-//   later, so where the command gives a prompter the user may retry that step;
+//   later, so where the command gives a prompter the user may retry that step. A database that
+//   has reached its largest size (3036) is not skipped: every later row would fail the same way,
+//   and a rebuild that skipped them would report as done a copy that lost the rest; it passes
+//   up, to stop the command with a message;
 // - ask to resume: "Error: " + the description, a CR, "Resume Processing?" with Yes and No;
 //   Yes goes on with the next step, No stops the command (the import).
 //
@@ -50,6 +53,7 @@ class FailureRule {
         return true;
       } catch (const jet::Error& error) {
         if (policy_ == OnFailure::kPassUp) throw;
+        if (policy_ == OnFailure::kSkip && error.number() == jet::kErrDatabaseFull) throw;
         if (!Retry(error)) return false;
       }
     }

@@ -1,5 +1,6 @@
 #include "tasks/target_checks.h"
 
+#include "jet/file_lock.h"
 #include "platform/files.h"
 #include "tasks/runtime_errors.h"
 #include "tasks/same_file.h"
@@ -48,14 +49,28 @@ namespace {
 }  // namespace
 
 void DeleteTarget(std::string_view target) {
+  // Held while deleting, so that none of our writers opens the file in between.
+  const auto lock = jet::LockForReplacing(platform::NativePath(target));
   const std::string failure = platform::RemoveFile(target);
-  if (!failure.empty()) ThrowFileError(target, failure);
+  if (!failure.empty()) {
+    ThrowFileError(target, "Cannot delete '" + std::string(target) + "': " + failure);
+  }
 }
 
 void CopyTemplate(std::string_view results_folder, std::string_view target) {
   const std::string from = TemplatePath(results_folder);
+  if (!platform::FileExists(from)) {
+    ThrowRuntimeError(kVbFileNotFound, "File not found: '" + from + "'");
+  }
+  // A file already there (one the existence check does not see, or one that appeared since) is
+  // copied over in place: never one that another writer holds. The lock is let go before the
+  // copy, which on Windows opens the file without sharing it.
+  jet::LockForReplacing(platform::NativePath(target));
   const std::string failure = platform::CopyFileOver(from, target);
-  if (!failure.empty()) ThrowFileError(from, failure);
+  if (!failure.empty()) {
+    ThrowRuntimeError(kVbPathFileAccess, "Cannot create '" + std::string(target) +
+                                             "' from the template '" + from + "': " + failure);
+  }
 }
 
 std::string TemplatePath(std::string_view results_folder) {

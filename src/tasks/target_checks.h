@@ -17,6 +17,7 @@ inline constexpr char kMainDatabaseText[] = "Don't overwrite the main database";
 inline constexpr char kTemplateText[] = "Don't overwrite the empty template database";
 inline constexpr char kOverwriteSuffix[] = " already exists. Overwrite?";
 inline constexpr char kOverwriteTitle[] = "Create Mobile Database";
+inline constexpr char kFileErrorPrefix[] = "File Error: ";
 
 enum class TargetCheck {
   kRefused,   // empty path, the main database or its template: refused with a message
@@ -35,8 +36,12 @@ std::string TemplatePath(std::string_view results_folder);
 
 // The file steps of a command, failing as the engine's steps do (jet::Error) so that one
 // failure rule covers them: 53 "File not found" when the file is missing, else 75 with the
-// system's description of the failure.
+// system's description of the failure. A file another writer holds (another of our programs,
+// or Access/Jet) is neither deleted nor copied over: 3045 names the file and who holds it, and
+// the file is left as it was.
 void DeleteTarget(std::string_view target);
+// Also names the paths in its failures: a target folder that does not exist gives 75
+// "Cannot create '<target>' from the template '<template>': <reason>".
 void CopyTemplate(std::string_view results_folder, std::string_view target);
 
 }  // namespace tasks

@@ -240,8 +240,9 @@ TEST_F(OnSiteTest, MissingTemplateStopsBeforeAnyFileIsWritten) {
   const OnSiteOutcome outcome = Export({"Lab A"});
   EXPECT_EQ(outcome.end, OnSiteEnd::kStopped);
   ASSERT_EQ(ui_.prompter.messages.size(), 1u);
-  EXPECT_EQ(ui_.prompter.messages[0].text,
-            "Error 53: File not found\r\rThe export has stopped. No database was written.");
+  EXPECT_EQ(ui_.prompter.messages[0].text, "Error 53: File not found: '" + lab_.folder +
+                                               "\\Empty_Quorbase.mdb'\r\rThe export has "
+                                               "stopped. No database was written.");
   EXPECT_FALSE(fs::exists(target_));
   EXPECT_EQ(ui_.window.states, (std::vector<bool>{true, false}));
 }

@@ -145,12 +145,14 @@ TEST_F(RebuildCommandTest, RefusesTheMainDatabaseUnderAnySpellingAndTouchesNothi
 }
 
 TEST_F(RebuildCommandTest, ExitsWithOneWhenNothingCouldBeCopied) {
-  // A folder without the main database or the template: the rebuild skips every step.
+  // A folder without the main database or the template: the rebuild stops with the error on the
+  // error stream and never claims a count.
   const std::string empty_folder = *folder_ + "/no_results";
   fs::create_directories(empty_folder);
   const interop::ProgramResult nothing = RunIn(*folder_, {empty_folder, *folder_ + "/None.mdb"});
   EXPECT_EQ(nothing.exit_code, 1);
-  EXPECT_EQ(nothing.output, "0 instruments copied.\n");
+  EXPECT_EQ(nothing.output, "");
+  EXPECT_FALSE(fs::exists(*folder_ + "/None.mdb"));
 
   // An empty path is refused with the window's message; bad arguments are usage errors.
   EXPECT_EQ(RunIn(*folder_, {paths_->results_folder, ""}).exit_code, 1);

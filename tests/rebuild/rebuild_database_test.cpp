@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "jet/database.h"
 #include "tasks/lab_files.h"
 #include "tasks/task_test_ui.h"
 
@@ -161,14 +162,77 @@ TEST_F(RebuildTest, EmptyInstrumentsTableGivesHeaderOnlyAndZero) {
   ExpectSound(target);
 }
 
-TEST_F(RebuildTest, MissingMainDatabaseEndsTheWalkInsteadOfLoopingForEver) {
+TEST_F(RebuildTest, MissingMainDatabaseStopsWithItsPathInsteadOfReportingZeroCopied) {
   const Lab lab = tasks::testing::MakeLab("rebuild_no_main");
   fs::remove(lab.main_path);
-  const RebuildOutcome outcome = Run(lab, lab.folder + "/New.mdb");
-  EXPECT_EQ(outcome.end, RebuildEnd::kFinished);
-  EXPECT_EQ(outcome.instruments, 0);
-  EXPECT_EQ(ui_.prompter.messages.back().text, "0 instruments copied.");
+  const std::string target = lab.folder + "/New.mdb";
+  const RebuildOutcome outcome = Run(lab, target);
+  EXPECT_EQ(outcome.end, RebuildEnd::kStopped);
+  ASSERT_TRUE(outcome.failure.has_value());
+  EXPECT_EQ(outcome.failure->number(), 3024);
+  ASSERT_EQ(ui_.prompter.messages.size(), 1u);
+  const platform::Message& stopped = ui_.prompter.messages[0];
+  EXPECT_TRUE(stopped.text.starts_with("Error 3024: ")) << stopped.text;
+  EXPECT_NE(stopped.text.find("Quorbase.mdb"), std::string::npos) << stopped.text;
+  EXPECT_NE(stopped.text.find("The rebuild has stopped. No database was written."),
+            std::string::npos)
+      << stopped.text;
+  EXPECT_EQ(stopped.icon, platform::Icon::kExclamation);
+  EXPECT_FALSE(fs::exists(target));
   EXPECT_EQ(ui_.window.states, (std::vector<bool>{true, false}));
+}
+
+TEST_F(RebuildTest, TargetFolderThatDoesNotExistStopsWithThePathAndTheReason) {
+  const Lab lab = tasks::testing::MakeLab("rebuild_no_folder");
+  LabWriter(lab.main_path).Instrument("I1", "Lab A");
+  const std::string target = lab.folder + "/not there/New.mdb";
+  const RebuildOutcome outcome = Run(lab, target);
+  EXPECT_EQ(outcome.end, RebuildEnd::kStopped);
+  ASSERT_EQ(ui_.prompter.messages.size(), 1u);
+  const std::string& text = ui_.prompter.messages[0].text;
+  EXPECT_TRUE(text.starts_with("Error 75: Cannot create '" + target + "' from the template '"))
+      << text;
+  EXPECT_NE(text.find("No database was written."), std::string::npos) << text;
+  EXPECT_EQ(text.find("instruments copied"), std::string::npos) << text;
+  EXPECT_EQ(ui_.progress.calls.back(), "unload");
+  EXPECT_EQ(ui_.window.states, (std::vector<bool>{true, false}));
+}
+
+TEST_F(RebuildTest, MainDatabaseAnotherWriterHoldsIsStillReadAndCopied) {
+  const Lab lab = tasks::testing::MakeLab("rebuild_main_in_use");
+  LabWriter(lab.main_path).Instrument("I1", "Lab A").Instrument("I2", "Lab B");
+  const std::string main_bytes = ReadFile(lab.main_path);
+  const auto writer = jet::Database::Open(lab.main_path, jet::OpenMode::kReadWrite);
+  const std::string target = lab.folder + "/New.mdb";
+  const RebuildOutcome outcome = Run(lab, target);
+  EXPECT_EQ(outcome.end, RebuildEnd::kFinished);
+  EXPECT_EQ(outcome.instruments, 2);
+  EXPECT_EQ(ui_.prompter.messages.back().text, "2 instruments copied.");
+  EXPECT_EQ(Rows(target, "Instruments", {"Inst_Id"}), (Strings{"I1", "I2"}));
+  EXPECT_EQ(ReadFile(lab.main_path), main_bytes) << "the rebuild never writes the main database";
+}
+
+TEST_F(RebuildTest, ExistingTargetThatCannotBeDeletedEndsWithFileErrorAndIsKept) {
+  const Lab lab = tasks::testing::MakeLab("rebuild_keep_target");
+  LabWriter(lab.main_path).Instrument("I1", "Lab A");
+  const std::string target = lab.folder + "/New.mdb";
+  Run(lab, target);
+  const std::string before = ReadFile(target);
+  {
+    // Another writer of ours has the file open.
+    const auto writer = jet::Database::Open(target, jet::OpenMode::kReadWrite);
+    ui_.prompter.messages.clear();
+    ui_.window.states.clear();
+    ui_.prompter.answers = {platform::Answer::kYes};
+    EXPECT_EQ(Run(lab, target).end, RebuildEnd::kDeleteFailed);
+  }
+  ASSERT_EQ(ui_.prompter.messages.size(), 2u);
+  const platform::Message& refusal = ui_.prompter.messages[1];
+  EXPECT_EQ(refusal.text, "File Error: Could not use '" + target +
+                              "'; file already in use: another of our programs has it open for "
+                              "writing. Nothing was changed.");
+  EXPECT_EQ(ReadFile(target), before);
+  EXPECT_EQ(ui_.window.states, (std::vector<bool>{false}));
 }
 
 TEST_F(RebuildTest, RunTwiceRewritesTheLogAndReplacesTheFileOnYes) {

@@ -34,6 +34,17 @@ TEST(FailureRuleTest, SkipsFailuresWhileActiveAndPassesThemOnOtherwise) {
   }
 }
 
+TEST(FailureRuleTest, AFullDatabaseIsNeverSkippedSinceEveryLaterRowWouldFailToo) {
+  FailureRule rule(OnFailure::kSkip);
+  try {
+    rule.Run([] { throw jet::Error(jet::kErrDatabaseFull, "Database has reached maximum size."); });
+    FAIL() << "the skip rule must let a full database through";
+  } catch (const jet::Error& error) {
+    EXPECT_EQ(error.number(), jet::kErrDatabaseFull);
+  }
+  EXPECT_EQ(rule.skipped(), 0u);
+}
+
 TEST(FailureRuleTest, LockedTableAsksRetryOrCancel) {
   testing::TestUi ui;
   FailureRule rule(OnFailure::kSkip, &ui.prompter);
