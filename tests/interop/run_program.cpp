@@ -15,7 +15,14 @@
 #include "jet/native_path.h"
 #include "platform/launcher.h"
 #else
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+extern char** environ;
 #endif
 
 namespace interop {
@@ -82,6 +89,63 @@ ProgramResult RunProgram(const std::vector<std::string>& argv) {
   return result;
 }
 
+RunningProgram::RunningProgram(const std::vector<std::string>& argv) {
+  if (argv.empty()) return;
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE child_in = nullptr, to_child = nullptr, from_child = nullptr, child_out = nullptr;
+  if (!CreatePipe(&child_in, &to_child, &inherit, 0)) return;
+  if (!CreatePipe(&from_child, &child_out, &inherit, 0)) {
+    CloseHandle(child_in);
+    CloseHandle(to_child);
+    return;
+  }
+  SetHandleInformation(to_child, HANDLE_FLAG_INHERIT, 0);
+  SetHandleInformation(from_child, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = child_in;
+  startup.hStdOutput = child_out;
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  std::wstring line = jet::WidePath(platform::WindowsCommandLine(
+      {argv[0], std::vector<std::string>(argv.begin() + 1, argv.end())}));
+  PROCESS_INFORMATION process{};
+  started_ = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                            &startup, &process);
+  CloseHandle(child_in);
+  CloseHandle(child_out);
+  input_ = to_child;
+  output_ = from_child;
+  if (!started_) return;
+  CloseHandle(process.hThread);
+  process_ = process.hProcess;
+}
+
+std::string RunningProgram::ReadLine() {
+  std::string line;
+  char c;
+  DWORD n = 0;
+  while (output_ != nullptr && ReadFile(output_, &c, 1, &n, nullptr) && n == 1 && c != '\n') {
+    if (c != '\r') line += c;
+  }
+  return line;
+}
+
+int RunningProgram::Finish() {
+  if (input_ != nullptr) CloseHandle(input_);
+  input_ = nullptr;
+  if (process_ != nullptr) {
+    WaitForSingleObject(process_, INFINITE);
+    DWORD code = 0;
+    if (GetExitCodeProcess(process_, &code)) exit_code_ = static_cast<int>(code);
+    CloseHandle(process_);
+    process_ = nullptr;
+  }
+  if (output_ != nullptr) CloseHandle(output_);
+  output_ = nullptr;
+  return exit_code_;
+}
+
 bool ProgramOnPath(const std::string& name) {
   const char* path = std::getenv("PATH");
   if (path == nullptr) return false;
@@ -114,6 +178,59 @@ ProgramResult RunProgram(const std::vector<std::string>& argv) {
   return result;
 }
 
+RunningProgram::RunningProgram(const std::vector<std::string>& argv) {
+  if (argv.empty()) return;
+  int to_child[2], from_child[2];
+  if (pipe2(to_child, O_CLOEXEC) != 0) return;
+  if (pipe2(from_child, O_CLOEXEC) != 0) {
+    close(to_child[0]);
+    close(to_child[1]);
+    return;
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, to_child[0], STDIN_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, from_child[1], STDOUT_FILENO);
+  std::vector<char*> args;
+  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  pid_t pid = -1;
+  started_ = posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, args.data(), environ) == 0;
+  posix_spawn_file_actions_destroy(&actions);
+  close(to_child[0]);
+  close(from_child[1]);
+  input_ = to_child[1];
+  output_ = from_child[0];
+  if (started_) pid_ = pid;
+}
+
+std::string RunningProgram::ReadLine() {
+  std::string line;
+  char c;
+  while (output_ >= 0) {
+    const ssize_t n = read(output_, &c, 1);
+    if (n < 0 && errno == EINTR) continue;
+    if (n != 1 || c == '\n') break;
+    line += c;
+  }
+  return line;
+}
+
+int RunningProgram::Finish() {
+  if (input_ >= 0) close(input_);
+  input_ = -1;
+  if (pid_ > 0) {
+    int status = 0;
+    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    pid_ = -1;
+  }
+  if (output_ >= 0) close(output_);
+  output_ = -1;
+  return exit_code_;
+}
+
 bool ProgramOnPath(const std::string& name) {
   const char* path = std::getenv("PATH");
   if (path == nullptr) return false;
@@ -128,5 +245,7 @@ bool ProgramOnPath(const std::string& name) {
 }
 
 #endif
+
+RunningProgram::~RunningProgram() { Finish(); }
 
 }  // namespace interop
