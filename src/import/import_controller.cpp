@@ -13,7 +13,10 @@ std::string ImportWindowCaption(const std::string& main_database_path) {
 
 bool IsResultsDatabase(const std::string& path) {
   try {
-    db::Database database = db::DBEngine().Workspaces(0).OpenDatabase(platform::NativePath(path));
+    // Read-only: a file another program is writing is still a results database; the update
+    // says it is in use when it comes to write.
+    db::Database database = db::DBEngine().Workspaces(0).OpenDatabase(platform::NativePath(path),
+                                                                      jet::OpenMode::kReadOnly);
     for (std::string_view table :
          {db::schema::kInstruments, db::schema::kCalibrations, db::schema::kResults}) {
       database.OpenRecordset(table).Close();

@@ -247,6 +247,31 @@ TEST_F(OnSiteTest, MissingTemplateStopsBeforeAnyFileIsWritten) {
   EXPECT_EQ(ui_.window.states, (std::vector<bool>{true, false}));
 }
 
+TEST_F(OnSiteTest, MainDatabaseMissingAfterReplacingStopsInsteadOfASummaryOfZeros) {
+  Export({"Lab A"});
+  fs::remove(lab_.main_path);
+  ui_.prompter.messages.clear();
+  ui_.prompter.answers = {Answer::kYes};
+  const OnSiteOutcome outcome = Export({"Lab A"});
+  EXPECT_EQ(outcome.end, OnSiteEnd::kStopped);
+  ASSERT_EQ(ui_.prompter.messages.size(), 2u);  // the overwrite question, then the error
+  const platform::Message& stopped = ui_.prompter.messages[1];
+  EXPECT_TRUE(stopped.text.starts_with("Error 3024: ")) << stopped.text;
+  EXPECT_NE(stopped.text.find("Quorbase.mdb"), std::string::npos) << stopped.text;
+  EXPECT_NE(stopped.title, kDoneTitle);
+  EXPECT_TRUE(outcome.summary.empty());
+}
+
+TEST_F(OnSiteTest, TargetFolderThatDoesNotExistStopsNamingThePath) {
+  target_ = lab_.folder + "/not there/OnSite.mdb";
+  const OnSiteOutcome outcome = Export({"Lab A"});
+  EXPECT_EQ(outcome.end, OnSiteEnd::kStopped);
+  ASSERT_EQ(ui_.prompter.messages.size(), 1u);
+  EXPECT_TRUE(ui_.prompter.messages[0].text.starts_with("Error 75: Cannot create '" + target_ +
+                                                        "' from the template '"))
+      << ui_.prompter.messages[0].text;
+}
+
 class OnSiteNarrowTemplateTest : public OnSiteTest {
  protected:
   OnSiteNarrowTemplateTest() { options_.template_has_model = false; }

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "export/on_site_database.h"
+#include "import/import_controller.h"
 #include "import/test_progress.h"
 #include "import/update_run.h"
 #include "interop/run_program.h"
@@ -191,6 +192,7 @@ TEST_F(FilesInUseTest, ImportRefusesAMainDatabaseOrOnSiteFileAnotherProcessWrite
     const std::string onsite_before = ReadFile(onsite);
     Holder holder(held);
     ASSERT_TRUE(holder.holding());
+    EXPECT_TRUE(import_task::IsResultsDatabase(onsite)) << "Select still accepts the file";
 
     platform::testing::FakePrompter prompter;
     platform::testing::FakeLauncher launcher;

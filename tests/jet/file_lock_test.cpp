@@ -71,6 +71,48 @@ TEST(FileLockTest, WritersInOneProcessExcludeEachOtherAndReadersStayWelcome) {
   EXPECT_EQ(FileLock::TryAcquire(path, Mode::kExclusive, second), Result::kAcquired);
 }
 
+TEST(FileLockTest, JetLockFileEntriesGiveComputerAndUserNames) {
+  const std::string ldb = testing_support::TempDir() + "/names.ldb";
+  auto entry = [](std::string computer, std::string user) {
+    computer.resize(32, '\0');
+    user.resize(32, '\0');
+    return computer + user;
+  };
+  std::string bytes = entry("LAB-PC7", "Admin") + entry("", "") +
+                      entry("OFFICE  ", std::string("J\x9Arg", 4)) + std::string(40, 'Z');
+  std::ofstream(ldb, std::ios::binary) << bytes;
+  const std::vector<JetLockEntry> entries = ReadJetLockEntries(ldb);
+  ASSERT_EQ(entries.size(), 2u) << "empty entries and a trailing partial one are no users";
+  EXPECT_EQ(entries[0].computer, "LAB-PC7");
+  EXPECT_EQ(entries[0].user, "Admin");
+  EXPECT_EQ(entries[1].computer, "OFFICE");
+  EXPECT_EQ(entries[1].user, "J?rg");
+  EXPECT_TRUE(ReadJetLockEntries(ldb + ".missing").empty());
+}
+
+TEST(FileLockTest, LockForReplacingRefusesAHeldFileAndKeepsWritersOutWhileHeld) {
+  const std::string path = NewDatabase("replace.mdb");
+  {
+    PageFile writer(path, OpenMode::kReadWrite);
+    try {
+      LockForReplacing(path);
+      FAIL() << "a file another writer holds must not be replaced";
+    } catch (const Error& error) {
+      EXPECT_EQ(error.number(), kErrFileInUse);
+      EXPECT_EQ(error.description(), "Could not use '" + path +
+                                         "'; file already in use: another of our programs has it "
+                                         "open for writing. Nothing was changed.");
+    }
+  }
+  {
+    const std::unique_ptr<FileLock> lock = LockForReplacing(path);
+    EXPECT_NE(lock, nullptr);
+    EXPECT_EQ(WriterError(path), kErrFileInUse) << "no writer starts while the file is replaced";
+  }
+  EXPECT_EQ(WriterError(path), 0);
+  EXPECT_EQ(LockForReplacing(path + ".missing"), nullptr);
+}
+
 #ifndef _WIN32
 
 // Another process that takes some lock, reports it, and keeps it until told to go (or killed).
