@@ -79,8 +79,9 @@ int RunRebuild(const std::vector<std::string>& args) {
   if (outcome.failures_skipped > 0) {
     std::cerr << outcome.failures_skipped << " failed steps skipped\n";
   }
-  // The rebuild skips what fails, so it "finishes" even when the main database or the template
-  // could not be opened; a script must still learn that nothing arrived.
+  // A main database, template or target that cannot be opened stops the rebuild (above); a walk
+  // that finds no instrument (none there, or its query failed) still finishes with 0, and a
+  // script must learn that nothing arrived.
   if (outcome.instruments == 0 || !platform::FileExists(request.target_path)) return 1;
   return 0;
 }
