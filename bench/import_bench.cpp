@@ -28,6 +28,7 @@
 #include "import/update_run.h"
 #include "import/value_compare.h"
 #include "lab_bench_support.h"
+#include "onsite_changes.h"
 #include "platform/launcher.h"
 #include "tasks/failure_rule.h"
 
@@ -47,91 +48,6 @@ std::vector<std::string> EveryTenthCustomer(const bench::Lab& lab) {
   }
   sqlite3_close(db);
   return customers;
-}
-
-// ---- the changes made on site
-
-struct Changes {
-  int64_t calibrations = 0;
-  int64_t later_date = 0;
-  int64_t later_time = 0;
-  int64_t earlier_date = 0;
-  int64_t other_certificate = 0;
-  int64_t remarks = 0;
-  int64_t result_lines = 0;  // remeasured with a later date
-};
-
-jet::Value ShiftedDate(const jet::Value& value, double days) {
-  const double base = value.Is<jet::DateTime>() ? value.As<jet::DateTime>().days : 40000.0;
-  return jet::DateTime{base + days};
-}
-
-// Another certificate number of the same length, so that it fits the field.
-jet::Value OtherCertificate(const jet::Value& value) {
-  std::string text = value.Is<std::string>() ? value.As<std::string>() : "";
-  if (text.empty()) text = "C0";  // Null or empty: a certificate where main has none
-  text.back() = text.back() == 'Z' ? 'Y' : 'Z';
-  return text;
-}
-
-// Remeasures the certificate's first result line on site, so that the version that wins brings
-// a changed line with it. Returns the lines changed.
-int64_t ChangeFirstResultLine(db::Database& onsite, const jet::Value& cert_no) {
-  if (cert_no.IsNull()) return 0;
-  db::Recordset lines = onsite.OpenRecordset(db::ImportResultsSql(db::ConcatText(cert_no)));
-  int64_t changed = 0;
-  if (!lines.Eof()) {
-    const jet::Value measured = lines.Fields("Measured").Value();
-    lines.Edit();
-    lines.Fields("Measured").SetValue((measured.Is<double>() ? measured.As<double>() : 0) + 0.001);
-    lines.Update();
-    changed = 1;
-  }
-  lines.Close();
-  return changed;
-}
-
-// Edits every fifth calibration of the on-site file through the data layer.
-Changes ChangeOnSiteCalibrations(const std::string& onsite_path) {
-  Changes changes;
-  db::Database onsite = db::DBEngine().OpenDatabase(onsite_path);
-  db::Recordset rs = onsite.OpenRecordset(schema::kCalibrations);
-  int64_t changed = 0;
-  for (int64_t i = 0; !rs.Eof(); ++i, rs.MoveNext()) {
-    ++changes.calibrations;
-    if (i % 5 != 0) continue;
-    if (changed % 5 == 0) {
-      changes.result_lines += ChangeFirstResultLine(onsite, rs.Fields(schema::kCertNo).Value());
-    }
-    rs.Edit();
-    switch (changed++ % 5) {
-      case 0:
-        rs.Fields(schema::kCalDate).SetValue(ShiftedDate(rs.Fields(schema::kCalDate).Value(), 30));
-        ++changes.later_date;
-        break;
-      case 1:
-        rs.Fields(schema::kTestTime)
-            .SetValue(ShiftedDate(rs.Fields(schema::kTestTime).Value(), 1.0 / 24));
-        ++changes.later_time;
-        break;
-      case 2:
-        rs.Fields(schema::kCalDate).SetValue(ShiftedDate(rs.Fields(schema::kCalDate).Value(), -30));
-        ++changes.earlier_date;
-        break;
-      case 3:
-        rs.Fields(schema::kCertNo).SetValue(OtherCertificate(rs.Fields(schema::kCertNo).Value()));
-        ++changes.other_certificate;
-        break;
-      default:
-        rs.Fields("Remarks").SetValue(std::string("Changed on site"));
-        ++changes.remarks;
-        break;
-    }
-    rs.Update();
-  }
-  rs.Close();
-  onsite.Close();
-  return changes;
 }
 
 // ---- the import through the data layer
@@ -409,7 +325,7 @@ int main(int argc, char** argv) {
   // The on-site file, changed on site, and both databases' rows in SQLite.
   bench::Stopwatch setup_watch;
   const std::vector<std::string> customers = EveryTenthCustomer(lab);
-  Changes changes;
+  bench::Changes changes;
   bench::InChild([&] {
     bench::SilentUi export_ui;
     export_task::OnSiteRequest request;
@@ -423,7 +339,7 @@ int main(int argc, char** argv) {
     }
   });
   // In this process, for the counts; the data layer's memory counts before the import starts.
-  changes = ChangeOnSiteCalibrations(onsite_jet);
+  changes = bench::ChangeOnSiteCalibrations(onsite_jet);
   fs::copy_file(lab.paths.main_database, main_jet);
   fs::copy_file(lab.sqlite_main, main_sqlite);
   bench::InChild([&] { bench::CopyToSqlite(onsite_jet, onsite_sqlite, true); });

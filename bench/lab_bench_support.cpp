@@ -88,7 +88,7 @@ Lab MakeLab(const LabOptions& options) {
     char line[32] = {};
     const bool same = std::fgets(line, sizeof line, f) != nullptr && size == line;
     std::fclose(f);
-    if (same && fs::exists(lab.sqlite_main)) {
+    if (same && (!options.sqlite || fs::exists(lab.sqlite_main))) {
       std::printf("laboratory of %s instruments reused from %s\n", size.c_str(),
                   lab.folder.c_str());
       return lab;
@@ -109,8 +109,10 @@ Lab MakeLab(const LabOptions& options) {
         watch.Seconds());
     fs::remove(lab.sqlite_main);
     fs::remove(lab.sqlite_template);
-    CopyToSqlite(lab.paths.main_database, lab.sqlite_main, true);
-    CopyToSqlite(lab.paths.empty_database, lab.sqlite_template, false);
+    if (options.sqlite) {
+      CopyToSqlite(lab.paths.main_database, lab.sqlite_main, true);
+      CopyToSqlite(lab.paths.empty_database, lab.sqlite_template, false);
+    }
     std::FILE* f = std::fopen(stamp.c_str(), "w");
     std::fputs(size.c_str(), f);
     std::fclose(f);

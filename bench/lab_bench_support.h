@@ -24,7 +24,8 @@ struct LabOptions {
   int instruments = 20000;
   std::string folder;  // empty: a new temporary folder
   bool check = true;
-  bool keep = false;  // leave the folder in place
+  bool keep = false;   // leave the folder in place
+  bool sqlite = true;  // make the SQLite copies the comparisons read
 };
 
 // --instruments N, --folder DIR, --no-check, --keep; exits with a usage line on anything else.
@@ -38,7 +39,8 @@ struct Lab {
 };
 
 // Makes the demo laboratory (or reuses one of the same size under --folder) and its SQLite
-// copies. Both run in a child process, so that the parent's peak memory is the tasks' own.
+// copies (unless options.sqlite is false). Both run in a child process, so that the parent's peak
+// memory is the tasks' own.
 Lab MakeLab(const LabOptions& options);
 
 // Copies every row of the results tables of the Jet file into a new SQLite file with the same

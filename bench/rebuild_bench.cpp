@@ -1,8 +1,9 @@
 // The rebuild of a synthetic laboratory through RebuildDatabase, against SQLite running the same
 // algorithm on the same rows in one transaction (one query per instrument for its calibrations,
 // one per calibration for its results and one for its additional data, rows inserted one at a
-// time, a certificate repeated within an instrument copied once), and a plain copy of the main
-// database file as the floor.
+// time, a certificate repeated within an instrument copied once, the same progress log written
+// piece by piece, each piece opening and closing the file as the task's does), and a plain copy
+// of the main database file as the floor.
 //
 //   rebuild_bench [--instruments N] [--folder DIR] [--no-check] [--keep]
 //
@@ -27,7 +28,16 @@ struct SqliteCounts {
   int64_t additional = 0;
 };
 
-SqliteCounts SqliteRebuild(const bench::Lab& lab, const std::string& target) {
+// One piece of the progress log, appended as the task appends it: open, write, close.
+void AppendPiece(const std::string& path, const std::string& piece, bool truncate = false) {
+  if (std::FILE* f = std::fopen(path.c_str(), truncate ? "wb" : "ab")) {
+    std::fwrite(piece.data(), 1, piece.size(), f);
+    std::fclose(f);
+  }
+}
+
+SqliteCounts SqliteRebuild(const bench::Lab& lab, const std::string& target,
+                           const std::string& log_path) {
   fs::copy_file(lab.sqlite_template, target, fs::copy_options::overwrite_existing);
   sqlite3* db = bench::OpenSqlite(target);
   bench::Exec(db, "ATTACH DATABASE '" + lab.sqlite_main + "' AS src");
@@ -48,11 +58,15 @@ SqliteCounts SqliteRebuild(const bench::Lab& lab, const std::string& target) {
   int cert_no = -1;
   int cal_inst = -1;
   int cal_ref = -1;
+  const int cust_name = instruments.Index("Cust_Name");
   std::set<std::string> seen;
+  AppendPiece(log_path, "Export Log\r\n", true);
   instruments.Reset();
   while (instruments.Step()) {
     ++counts.instruments;
     bench::CopyRow(instruments, new_instrument);
+    AppendPiece(log_path,
+                "Copying " + instruments.Text(cust_name) + " " + instruments.Text(inst_id));
     seen.clear();
     calibrations.Reset().BindValue(1, instruments.Column(inst_id));
     while (calibrations.Step()) {
@@ -63,7 +77,10 @@ SqliteCounts SqliteRebuild(const bench::Lab& lab, const std::string& target) {
       }
       const bool has_certificate =
           !calibrations.IsNull(cert_no) && !calibrations.Text(cert_no).empty();
-      if (has_certificate && !seen.insert(calibrations.Text(cert_no)).second) continue;
+      if (has_certificate && !seen.insert(calibrations.Text(cert_no)).second) {
+        AppendPiece(log_path, ".");
+        continue;
+      }
       if (bench::CopyRow(calibrations, new_calibration)) ++counts.calibrations;
       if (has_certificate) {
         results.Reset().BindValue(1, calibrations.Column(cert_no));
@@ -74,8 +91,13 @@ SqliteCounts SqliteRebuild(const bench::Lab& lab, const std::string& target) {
       additional.Reset()
           .BindValue(1, calibrations.Column(cal_inst))
           .BindValue(2, calibrations.Column(cal_ref));
-      if (additional.Step() && bench::CopyRow(additional, new_additional)) ++counts.additional;
+      if (additional.Step()) {
+        if (bench::CopyRow(additional, new_additional)) ++counts.additional;
+        AppendPiece(log_path, "+");
+      }
+      AppendPiece(log_path, ".");
     }
+    AppendPiece(log_path, " Done\r\n");
   }
   bench::Exec(db, "COMMIT");
   sqlite3_close(db);
@@ -115,7 +137,7 @@ int main(int argc, char** argv) {
   const double jet_rss = bench::PeakRssMb();
 
   bench::Stopwatch sqlite_watch;
-  const SqliteCounts counts = SqliteRebuild(lab, sqlite_target);
+  const SqliteCounts counts = SqliteRebuild(lab, sqlite_target, lab.folder + "/sqlite_log.txt");
   const double sqlite_seconds = sqlite_watch.Seconds();
   const double sqlite_cpu = sqlite_watch.CpuSeconds();
 
@@ -138,6 +160,7 @@ int main(int argc, char** argv) {
   bool sound = true;
   if (options.check) sound = bench::CheckFile(jet_target);
   fs::remove(sqlite_target);
+  fs::remove(lab.folder + "/sqlite_log.txt");
   if (!options.keep && options.folder.empty()) fs::remove_all(lab.folder);
   return sound ? 0 : 1;
 }

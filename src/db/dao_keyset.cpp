@@ -23,8 +23,15 @@ bool RowIsLive(jet::PageFile& file, const jet::TableDef& def, jet::RowLocator ro
 // ---- ListKeyset
 
 ListKeyset::ListKeyset(jet::PageFile& file, const jet::Table& table,
-                       std::vector<jet::RowLocator> rows)
-    : file_(file), table_(table), rows_(std::move(rows)), removed_(rows_.size(), false) {}
+                       std::vector<jet::RowLocator> rows,
+                       std::vector<std::vector<jet::Value>> values)
+    : file_(file),
+      table_(table),
+      rows_(std::move(rows)),
+      values_(std::move(values)),
+      removed_(rows_.size(), false) {
+  if (values_.size() != rows_.size()) values_.clear();
+}
 
 bool ListKeyset::Live(size_t index) { return !removed_[index]; }
 

@@ -50,11 +50,17 @@ class Keyset {
 
   virtual void Add(jet::RowLocator row) = 0;
   virtual void Remove(const KeyPos& at) = 0;
+
+  // The member's values as the keyset was made, when it kept them; null otherwise. They hold
+  // only while nothing was written to the file since.
+  virtual const std::vector<jet::Value>* KeptValues(const KeyPos&) const { return nullptr; }
 };
 
 class ListKeyset : public Keyset {
  public:
-  ListKeyset(jet::PageFile& file, const jet::Table& table, std::vector<jet::RowLocator> rows);
+  // `values`: empty, or the values of each of `rows` (a query's kept values).
+  ListKeyset(jet::PageFile& file, const jet::Table& table, std::vector<jet::RowLocator> rows,
+             std::vector<std::vector<jet::Value>> values = {});
 
   std::optional<KeyPos> First() override;
   std::optional<KeyPos> Last() override;
@@ -67,6 +73,9 @@ class ListKeyset : public Keyset {
       const std::function<std::vector<jet::RowLocator>()>& candidates) override;
   void Add(jet::RowLocator row) override;
   void Remove(const KeyPos& at) override;
+  const std::vector<jet::Value>* KeptValues(const KeyPos& at) const override {
+    return at.index < values_.size() ? &values_[at.index] : nullptr;
+  }
 
  private:
   std::optional<KeyPos> From(size_t index);
@@ -75,7 +84,8 @@ class ListKeyset : public Keyset {
   jet::PageFile& file_;
   jet::Table table_;
   std::vector<jet::RowLocator> rows_;
-  std::vector<bool> removed_;  // deleted through the recordset
+  std::vector<std::vector<jet::Value>> values_;  // of the rows the set was made with, or none
+  std::vector<bool> removed_;                    // deleted through the recordset
   size_t removed_count_ = 0;
 };
 

@@ -151,7 +151,7 @@ class RecordsetImpl {
   void Edit() {
     Writable();
     const KeyPos& at = Current();
-    buffer_ = ReadCurrent(at);
+    buffer_ = CurrentValues();
     edit_row_ = at.row;
     edit_ = EditMode::kEdit;
   }
@@ -219,12 +219,7 @@ class RecordsetImpl {
     Usable();
     const size_t position = positions_.at(index);
     if (edit_ != EditMode::kNone) return buffer_[position];
-    const KeyPos& at = Current();
-    if (!values_ || values_generation_ != file_->generation()) {
-      values_ = ReadCurrent(at);
-      values_generation_ = file_->generation();
-    }
-    return (*values_)[position];
+    return CurrentValues()[position];
   }
 
   void SetFieldValue(size_t index, jet::Value value) {
@@ -300,6 +295,19 @@ class RecordsetImpl {
     return *at_;
   }
 
+  // The current row's values: those the query kept while no row of the file was written
+  // since it ran (nothing can have changed or deleted the row), else read from its page.
+  const std::vector<jet::Value>& CurrentValues() {
+    const KeyPos& at = Current();
+    if (values_ && values_generation_ == file_->generation()) return *values_;
+    if (opened_generation_ == file_->generation()) {
+      if (const std::vector<jet::Value>* kept = keyset_->KeptValues(at)) return *kept;
+    }
+    values_ = ReadCurrent(at);
+    values_generation_ = file_->generation();
+    return *values_;
+  }
+
   std::vector<jet::Value> ReadCurrent(const KeyPos& at) {
     const auto place = jet::LocateRow(file_->database().file(), table_.def(), at.row);
     if (!place) ThrowDao(kErrRecordDeleted);  // through another recordset
@@ -331,6 +339,7 @@ class RecordsetImpl {
 
   std::optional<std::vector<jet::Value>> values_;  // the current row, read when first asked
   uint64_t values_generation_ = 0;
+  uint64_t opened_generation_ = file_ ? file_->generation() : 0;  // when the keyset was made
 
   EditMode edit_ = EditMode::kNone;
   std::vector<jet::Value> buffer_;  // one value per table column
@@ -404,7 +413,8 @@ Recordset Recordset::Open(std::shared_ptr<OpenFile> file, std::string_view sourc
   // Rows of one value combination each have no single row to write back to.
   const bool updatable = !statement.distinct;
   QueryResult result = Query(std::move(statement)).Run(database, file->cache());
-  auto keyset = std::make_unique<ListKeyset>(pages, table, std::move(result.rows));
+  auto keyset =
+      std::make_unique<ListKeyset>(pages, table, std::move(result.rows), std::move(result.values));
   return Recordset(std::make_shared<RecordsetImpl>(
       std::move(file), table, std::move(result.column_positions), updatable, std::move(keyset)));
 }

@@ -142,6 +142,7 @@ std::vector<std::string> SelectedColumns(const SelectStatement& s, const jet::Ta
 struct Match {
   jet::RowLocator row;
   std::vector<jet::Value> selected;
+  std::vector<jet::Value> values;  // while the result is small enough to keep them
 };
 
 }  // namespace
@@ -179,19 +180,30 @@ QueryResult Query::Run(jet::Database& db, QueryCache& cache, const QueryOptions&
   if (where != nullptr) CheckConstantTypes(*where, table.columns());
 
   std::vector<Match> matches;
-  auto consider = [&](jet::RowLocator row, const std::vector<jet::Value>& values) {
+  bool keep_values = true;
+  // `owned` is `values` when the caller is done with them (a row read for this test alone).
+  auto consider = [&](jet::RowLocator row, const std::vector<jet::Value>& values,
+                      std::vector<jet::Value>* owned) {
     if (where != nullptr && !IsTrue(Evaluate(*where, values))) return;
-    Match m{row, {}};
+    Match m{row, {}, {}};
     if (statement_.distinct) {
       for (size_t p : result.column_positions) m.selected.push_back(values[p]);
     }
+    if (keep_values && matches.size() >= QueryResult::kKeptRowValues) {
+      keep_values = false;
+      for (Match& kept : matches) kept.values = {};
+    }
+    if (keep_values) m.values = owned != nullptr ? std::move(*owned) : values;
     matches.push_back(std::move(m));
   };
   // Rows found through a key come in key order; a scan would find them by (page, row).
   auto consider_located = [&](std::vector<jet::RowLocator> rows) {
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    for (const jet::RowLocator& row : rows) consider(row, table.ReadRow(row));
+    for (const jet::RowLocator& row : rows) {
+      std::vector<jet::Value> values = table.ReadRow(row);
+      consider(row, values, &values);
+    }
   };
 
   const std::vector<Equality> eqs = Equalities(where, table.columns());
@@ -209,7 +221,9 @@ QueryResult Query::Run(jet::Database& db, QueryCache& cache, const QueryOptions&
     consider_located(cache.HashLookup(table, eqs.front().position, eqs.front().key));
   } else {
     result.plan = Plan::kScan;
-    for (auto cursor = table.Scan(); cursor.Next();) consider(cursor.locator(), cursor.values());
+    for (auto cursor = table.Scan(); cursor.Next();) {
+      consider(cursor.locator(), cursor.values(), nullptr);
+    }
   }
 
   if (statement_.distinct) {
@@ -229,6 +243,10 @@ QueryResult Query::Run(jet::Database& db, QueryCache& cache, const QueryOptions&
   }
   result.rows.reserve(matches.size());
   for (const Match& m : matches) result.rows.push_back(m.row);
+  if (keep_values) {
+    result.values.reserve(matches.size());
+    for (Match& m : matches) result.values.push_back(std::move(m.values));
+  }
   return result;
 }
 

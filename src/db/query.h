@@ -38,6 +38,11 @@ struct QueryResult {
   std::vector<std::string> columns;      // selected columns, spelled as the table spells them
   std::vector<size_t> column_positions;  // their positions in a row's values
   std::vector<jet::RowLocator> rows;     // the matching rows, in Jet's order
+  // The rows' values as the condition was tested on them, one per row, when there were at most
+  // kKeptRowValues rows (empty otherwise): a recordset over a small result need not read and
+  // decode each row a second time, while a large one keeps only its locators.
+  std::vector<std::vector<jet::Value>> values;
+  static constexpr size_t kKeptRowValues = 1024;
 };
 
 class Query {

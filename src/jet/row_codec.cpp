@@ -94,7 +94,7 @@ Value DecodeScalar(const ColumnDef& column, ByteSpan bytes, uint32_t page) {
     case ColumnType::kNumeric:
       return DecodeNumeric(column, p);
     case ColumnType::kText:
-      return Utf16ToUtf8(DecodeJetText(bytes));
+      return DecodeJetTextUtf8(bytes);
     default:
       return Bytes(bytes.begin(), bytes.end());
   }
@@ -183,7 +183,7 @@ std::vector<Value> DecodeRow(PageFile& file, const TableDef& def, ByteSpan row, 
       // A present long value with no stored bytes is an empty one.
       Bytes data = f.bytes.empty() ? Bytes() : ReadLongValue(file, f.bytes, page);
       if (c.type == ColumnType::kMemo) {
-        values.emplace_back(Utf16ToUtf8(DecodeJetText(data)));
+        values.emplace_back(DecodeJetTextUtf8(data));
       } else {
         values.emplace_back(std::move(data));
       }

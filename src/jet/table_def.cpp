@@ -100,6 +100,13 @@ bool NamesEqual(std::string_view a, std::string_view b) {
       })) {
     return true;
   }
+  // Names of plain ASCII have their answer above; only others need the wide comparison, and
+  // lookups compare a name with every table or column before the one that matches.
+  const auto ascii = [](std::string_view s) {
+    return std::all_of(s.begin(), s.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  };
+  if (ascii(a) && ascii(b)) return false;
   const std::u16string ua = Utf8ToUtf16(a), ub = Utf8ToUtf16(b);
   return ua.size() == ub.size() &&
          std::equal(ua.begin(), ua.end(), ub.begin(),

@@ -1,5 +1,7 @@
 #include "jet/text.h"
 
+#include <algorithm>
+
 namespace jet {
 
 std::string Utf16ToUtf8(std::u16string_view text) {
@@ -105,6 +107,15 @@ std::u16string DecodeJetText(ByteSpan stored) {
     }
   }
   return out;
+}
+
+std::string DecodeJetTextUtf8(ByteSpan stored) {
+  if (stored.size() >= 2 && stored[0] == 0xFF && stored[1] == 0xFE &&
+      std::all_of(stored.begin() + 2, stored.end(),
+                  [](uint8_t b) { return b != 0x00 && b < 0x80; })) {
+    return std::string(stored.begin() + 2, stored.end());
+  }
+  return Utf16ToUtf8(DecodeJetText(stored));
 }
 
 }  // namespace jet

@@ -18,6 +18,9 @@ std::u16string Utf8ToUtf16(std::string_view text);
 // with FF FE (one byte a character, a 0x00 byte toggling to and from two-byte mode).
 // An odd trailing byte in two-byte mode is dropped, as Jet ignores it.
 std::u16string DecodeJetText(ByteSpan stored);
+// The same body as UTF-8. Most stored texts are compressed ASCII, which is already its own
+// UTF-8: those are copied as they stand, without the round trip through UTF-16.
+std::string DecodeJetTextUtf8(ByteSpan stored);
 
 // Decodes UCS-2 LE bytes (names in table definitions).
 std::u16string DecodeUcs2(ByteSpan bytes);

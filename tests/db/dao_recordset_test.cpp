@@ -127,6 +127,27 @@ TEST_F(RecordsetTest, ValuesAreSetOnlyBetweenAddNewOrEditAndUpdate) {
   EXPECT_EQ(ErrorOf([&] { rs.Fields("data").SetValue(jet::Null{}); }), 3020);
 }
 
+TEST_F(RecordsetTest, AStatementShowsRowsAsWrittenAfterItRan) {
+  // The statement's rows were read when it ran; writes made since, through any recordset on
+  // the file, show in the rows it has not read yet and in the one it stands on.
+  Recordset query = db_.OpenRecordset("SELECT * FROM Table1 WHERE otherfk1 = 1");
+  Recordset query_again = db_.OpenRecordset("SELECT * FROM Table1 WHERE otherfk1 = 1");
+  Recordset writer = db_.OpenRecordset("SELECT * FROM Table1 WHERE id = 2");
+  writer.Edit();
+  writer.Fields("data").SetValue(std::string("written"));
+  writer.Update();
+  EXPECT_EQ(Column(query, "data"),
+            (std::vector<jet::Value>{std::string("baz11"), std::string("written")}));
+
+  EXPECT_EQ(query_again.Fields("data").Value(), jet::Value(std::string("baz11")));
+  Recordset deleter = db_.OpenRecordset("SELECT * FROM Table1 WHERE id = 1");
+  deleter.Delete();
+  EXPECT_EQ(ErrorOf([&] { query_again.Fields("data").Value(); }), 3167);
+  query_again.MoveNext();
+  query_again.Edit();  // an edit starts from the row as it is now
+  EXPECT_EQ(query_again.Fields("data").Value(), jet::Value(std::string("written")));
+}
+
 TEST_F(RecordsetTest, AddNewOnAStatementAppendsToItsTable) {
   Recordset rs = db_.OpenRecordset("SELECT * FROM Table2 WHERE id = 1");
   rs.AddNew();

@@ -19,6 +19,18 @@ TEST(TextTest, DecodesCompressedAndPlainStoredText) {
   EXPECT_EQ(DecodeJetText(B({'h', 0, 'i'})), u"h");
 }
 
+TEST(TextTest, DecodesStoredTextToUtf8AsThroughUtf16) {
+  // Compressed ASCII is copied as it stands; every other body gives what the UTF-16 route
+  // gives, Latin-1 bytes of the compressed form included.
+  for (const Bytes& stored :
+       {B({0xFF, 0xFE, 'a', 'b', 'c'}), B({0xFF, 0xFE}), B({0xFF, 0xFE, 'a', 0xE4, 'b'}),
+        B({0xFF, 0xFE, 'a', 0, 0x3A, 0x04, 0, 'b'}), B({0xFF, 0xFE, 'a', 0, 0x3A}),
+        B({'h', 0, 'i', 0}), B({0xFF}), B({})}) {
+    EXPECT_EQ(DecodeJetTextUtf8(stored), Utf16ToUtf8(DecodeJetText(stored)));
+  }
+  EXPECT_EQ(DecodeJetTextUtf8(B({0xFF, 0xFE, 'a', 0xE4})), "a\xC3\xA4");
+}
+
 TEST(TextTest, ConvertsBetweenUtf8AndUtf16) {
   const std::u16string mixed = u"A\u00E4\u20AC\U0001F600";
   EXPECT_EQ(Utf16ToUtf8(mixed), "A\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80");
