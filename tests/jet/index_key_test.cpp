@@ -226,9 +226,8 @@ TEST(IndexKeyTest, MatchesEveryKeyAccessWrote) {
         for (IndexReader::Cursor c = reader.Begin(); !c.AtEnd(); c.Next()) {
           const std::vector<Value> row = table.ReadRow(c.locator());
           const Bytes ours = EncodeIndexKey(index, table.def(), row);
-          if (KeyKnownToDiffer(path, name, c.locator())) {
-            EXPECT_NE(Hex(ours), Hex(c.key()));
-            ++known_differences;
+          if (KeyKnownToDiffer(path, name, c.locator()) && Hex(ours) != Hex(c.key())) {
+            ++known_differences;  // in its text index only
           } else {
             EXPECT_EQ(Hex(ours), Hex(c.key()))
                 << "row at page " << c.locator().page << " slot " << int(c.locator().row);
