@@ -5,15 +5,13 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLinearGradient>
 #include <QListWidget>
-#include <QPainter>
-#include <QPixmap>
 #include <QPushButton>
 #include <QStyle>
 #include <exception>
 #include <optional>
 
+#include "app/controls.h"
 #include "app/loading_splash.h"
 #include "app/reconciler.h"
 #include "app/twips.h"
@@ -40,30 +38,6 @@ struct Block {
   }
 };
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, const QRect& where) {
-  auto* label = new QLabel(QString::fromUtf8(text), parent);
-  label->setObjectName(name);
-  label->setTextFormat(Qt::PlainText);
-  label->setWordWrap(true);
-  label->setGeometry(where);
-  return label;
-}
-
-QLabel* MakeHeading(QWidget* parent, const char* name, const char* text, const QRect& where) {
-  QLabel* label = MakeLabel(parent, name, text, where);
-  QFont bold = label->font();
-  bold.setBold(true);
-  label->setFont(bold);
-  return label;
-}
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const char* text, const QRect& where) {
-  auto* button = new QPushButton(QString::fromUtf8(text), parent);
-  button->setObjectName(name);
-  button->setGeometry(where);
-  return button;
-}
-
 // A picture button says what it does only in its tip.
 QPushButton* MakePictureButton(QWidget* parent, const char* name, QStyle::StandardPixmap picture,
                                const char* tip, const QRect& where) {
@@ -80,23 +54,6 @@ QFrame* MakeLine(QWidget* parent, const char* name, int left, int top, int right
   line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
   line->setGeometry(Px(left), Px(top) - 1, Px(right - left), 3);
   return line;
-}
-
-// The background picture carries no information: a quiet gradient stands in for it. It starts
-// at the client area's corner and reaches beyond its edges.
-QLabel* MakeBackground(QWidget* parent, int width, int height) {
-  auto* picture = new QLabel(parent);
-  picture->setObjectName("Image1");
-  picture->setGeometry(0, 0, Px(width) + 40, Px(height) + 40);
-  QPixmap pixmap(picture->size());
-  QLinearGradient gradient(0, 0, 0, pixmap.height());
-  gradient.setColorAt(0, QColor(232, 240, 248));
-  gradient.setColorAt(1, QColor(198, 216, 234));
-  QPainter painter(&pixmap);
-  painter.fillRect(pixmap.rect(), gradient);
-  painter.end();
-  picture->setPixmap(pixmap);
-  return picture;
 }
 
 std::string ErrorText(const std::exception& error) {
@@ -131,7 +88,9 @@ ExportWindow::ExportWindow(const ExportWindowDesign& design, ExportWindowService
   setObjectName(design.name);
   setWindowTitle(QString::fromUtf8(design.caption));
   setFixedSize(Px(design.width), Px(design.height));
-  Image1 = MakeBackground(this, design.width, design.height);
+  // The picture starts at the client area's corner and reaches beyond its edges.
+  Image1 = MakeBackgroundPicture(this, "Image1",
+                                 QRect(0, 0, Px(design.width) + 40, Px(design.height) + 40));
   BuildCustomerBlock(design);
   BuildCreateBlock(design);
   Connect();
@@ -144,13 +103,14 @@ void ExportWindow::BuildCustomerBlock(const ExportWindowDesign& design) {
   Label_Step2 =
       MakeHeading(this, "Label_Step2",
                   "STEP 1 : Select Customers for which to export instruments and calibration data",
-                  at.Rect(120, 240, 9000, 240));
-  Label1 = MakeLabel(this, "Label1", "All Customers", at.Rect(120, 600, 3870, 240));
+                  at.Rect(120, 240, 9000, 240), Wrap::kWords);
+  Label1 = MakeLabel(this, "Label1", "All Customers", at.Rect(120, 600, 3870, 240), Wrap::kWords);
   Data1.SetConnect("Access 2000;");
   DBList_Customer = new DBList(this);
   DBList_Customer->setObjectName("DBList_Customer");
   DBList_Customer->setGeometry(at.Rect(120, 870, 3870, 3075));
-  Label2 = MakeLabel(this, "Label2", "Customers to Export", at.Rect(4980, 600, 3870, 240));
+  Label2 =
+      MakeLabel(this, "Label2", "Customers to Export", at.Rect(4980, 600, 3870, 240), Wrap::kWords);
   List_SelectedCust = new QListWidget(this);
   List_SelectedCust->setObjectName("List_SelectedCust");
   List_SelectedCust->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -174,33 +134,36 @@ void ExportWindow::BuildCustomerBlock(const ExportWindowDesign& design) {
   Label_Help1 = MakeLabel(
       this, "Label_Help1",
       "Select Customer and click > (or double click the customer) to add to the export list ",
-      at.Rect(120, 4005, 3330, 600));
+      at.Rect(120, 4005, 3330, 600), Wrap::kWords);
   Label_Help2 = MakeLabel(
       this, "Label_Help2",
       "Select Customer and click <- (or double click the customer) to remove from the export "
       "list ",
-      at.Rect(4980, 4005, 3870, 600));
+      at.Rect(4980, 4005, 3870, 600), Wrap::kWords);
   Line1 = design.has_line1 ? MakeLine(this, "Line1", 120, 4890, 8595) : nullptr;
 }
 
 void ExportWindow::BuildCreateBlock(const ExportWindowDesign& design) {
   const Block at{0, design.create_top};
-  Label_Step3 = MakeHeading(this, "Label_Step3", design.step_create, at.Rect(105, 240, 3570, 240));
+  Label_Step3 = MakeHeading(this, "Label_Step3", design.step_create, at.Rect(105, 240, 3570, 240),
+                            Wrap::kWords);
   Command_CreateMobileDB =
       MakeButton(this, "Command_CreateMobileDB", design.create_text, at.Rect(120, 585, 3870, 795));
-  Label5 = MakeLabel(this, "Label5", "Target Database Path:", at.Rect(4140, 585, 3570, 240));
+  Label5 = MakeLabel(this, "Label5", "Target Database Path:", at.Rect(4140, 585, 3570, 240),
+                     Wrap::kWords);
   TargetDBText = new QLineEdit(this);
   TargetDBText->setObjectName("TargetDBText");
   TargetDBText->setGeometry(at.Rect(4140, 1095, 4365, 285));
   Line2 = MakeLine(this, "Line2", 120, 1515 + design.create_top, 8595);
-  Label3 = MakeHeading(this, "Label3", design.step_folder, at.Rect(120, 1605, 5085, 240));
+  Label3 =
+      MakeHeading(this, "Label3", design.step_folder, at.Rect(120, 1605, 5085, 240), Wrap::kWords);
   Command_Explorer =
       MakeButton(this, "Command_Explorer", "Show Database Folder ", at.Rect(120, 1920, 3870, 795));
   Label4 = MakeLabel(this, "Label4",
                      "This function displays the database in Windows explorer. The file can "
                      "then be copied to your On-Site PC either via a network or USB memory "
                      "stick / CD etc.",
-                     at.Rect(4095, 1920, 2820, 795));
+                     at.Rect(4095, 1920, 2820, 795), Wrap::kWords);
   // Five lines in the height of the button beside it: the small print of the window.
   QFont small = Label4->font();
   small.setPointSizeF(small.pointSizeF() * 0.75);

@@ -4,11 +4,10 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLinearGradient>
-#include <QPalette>
 #include <QPushButton>
 #include <QScreen>
 
+#include "app/controls.h"
 #include "app/shell.h"
 #include "app/twips.h"
 
@@ -18,37 +17,6 @@ namespace {
 // The client area, in twips.
 constexpr int kWidth = 7500;
 constexpr int kHeight = 2940;
-
-QLabel* MakeHeading(QWidget* parent, const char* name, const char* text, int left, int top,
-                    int width, int height) {
-  auto* label = new QLabel(QString::fromUtf8(text), parent);
-  label->setObjectName(name);
-  label->setTextFormat(Qt::PlainText);
-  label->setGeometry(Px(left), Px(top), Px(width), Px(height));
-  QFont bold = label->font();
-  bold.setBold(true);
-  label->setFont(bold);
-  return label;
-}
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const char* text, int left, int top,
-                        int width, int height) {
-  auto* button = new QPushButton(QString::fromUtf8(text), parent);
-  button->setObjectName(name);
-  button->setGeometry(Px(left), Px(top), Px(width), Px(height));
-  return button;
-}
-
-// The background picture carries no information: a quiet gradient stands in for it.
-void PaintBackground(QWidget* window) {
-  QLinearGradient gradient(0, 0, 0, window->height());
-  gradient.setColorAt(0, QColor(232, 240, 248));
-  gradient.setColorAt(1, QColor(198, 216, 234));
-  QPalette palette = window->palette();
-  palette.setBrush(QPalette::Window, gradient);
-  window->setPalette(palette);
-  window->setAutoFillBackground(true);
-}
 
 }  // namespace
 
@@ -62,17 +30,18 @@ Form_Import::Form_Import(ImportWindowServices services, QWidget* parent)
   setFixedSize(Px(kWidth), Px(kHeight));
   PaintBackground(this);
 
-  Label_Step1 =
-      MakeHeading(this, "Label_Step1", "STEP 1 : Select On-Site Database", 240, 240, 6960, 300);
-  Command_MobileDB = MakeButton(this, "Command_MobileDB", "&Select", 240, 660, 1500, 495);
+  Label_Step1 = MakeHeading(this, "Label_Step1", "STEP 1 : Select On-Site Database",
+                            TwipsRect(240, 240, 6960, 300), Wrap::kNo);
+  Command_MobileDB =
+      MakeButton(this, "Command_MobileDB", "&Select", TwipsRect(240, 660, 1500, 495));
   Text_mobileDB = new QLineEdit(this);
   Text_mobileDB->setObjectName("Text_mobileDB");
   Text_mobileDB->setGeometry(Px(1920), Px(765), Px(5280), Px(285));
-  Label_Step2 = MakeHeading(this, "Label_Step2", "STEP 2 : Import data to main database", 240, 1440,
-                            6960, 300);
+  Label_Step2 = MakeHeading(this, "Label_Step2", "STEP 2 : Import data to main database",
+                            TwipsRect(240, 1440, 6960, 300), Wrap::kNo);
   Command_Update =
-      MakeButton(this, "Command_Update", "&Update Main Database", 240, 1860, 3000, 795);
-  Command_Exit = MakeButton(this, "Command_Exit", "&Main Menu", 5700, 1860, 1500, 795);
+      MakeButton(this, "Command_Update", "&Update Main Database", TwipsRect(240, 1860, 3000, 795));
+  Command_Exit = MakeButton(this, "Command_Exit", "&Main Menu", TwipsRect(5700, 1860, 1500, 795));
 
   connect(Command_MobileDB, &QPushButton::clicked, this, [this] { controller_.Select(); });
   connect(Command_Update, &QPushButton::clicked, this, [this] { Update(); });

@@ -1,45 +1,14 @@
 #include "app/form_intro.h"
 
 #include <QLabel>
-#include <QLinearGradient>
 #include <QPalette>
 #include <QPushButton>
 
+#include "app/controls.h"
 #include "app/twips.h"
 
 namespace app {
-namespace {
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int left, int top, int width,
-                  int height) {
-  auto* label = new QLabel(QString::fromUtf8(text), parent);
-  label->setObjectName(name);
-  label->setTextFormat(Qt::PlainText);
-  label->setWordWrap(true);
-  label->setGeometry(Px(left), Px(top), Px(width), Px(height));
-  return label;
-}
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const char* text, int left, int top,
-                        int width, int height) {
-  auto* button = new QPushButton(QString::fromUtf8(text), parent);
-  button->setObjectName(name);
-  button->setGeometry(Px(left), Px(top), Px(width), Px(height));
-  return button;
-}
-
-// The background picture carries no information: a quiet gradient stands in for it.
-void PaintBackground(QWidget* window) {
-  QLinearGradient gradient(0, 0, 0, window->height());
-  gradient.setColorAt(0, QColor(232, 240, 248));
-  gradient.setColorAt(1, QColor(198, 216, 234));
-  QPalette palette = window->palette();
-  palette.setBrush(QPalette::Window, gradient);
-  window->setPalette(palette);
-  window->setAutoFillBackground(true);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 Form_Intro::Form_Intro(const ProgramValues& values, MenuActions& actions, QWidget* parent)
     : QWidget(parent) {
@@ -48,33 +17,34 @@ Form_Intro::Form_Intro(const ProgramValues& values, MenuActions& actions, QWidge
   setFixedSize(Px(7200), Px(5850));
   PaintBackground(this);
 
-  Label2 = MakeLabel(this, "Label2", "Please Select a Task :", 360, 240, 6480, 360);
+  Label2 = MakeLabel(this, "Label2", "Please Select a Task :", TwipsRect(360, 240, 6480, 360),
+                     Wrap::kWords);
   QFont heading = Label2->font();
   heading.setBold(true);
   heading.setPointSizeF(heading.pointSizeF() * 1.2);
   Label2->setFont(heading);
 
   Label3 = MakeLabel(this, "Label3",
-                     "CREATE database for on-site use containing data for selected customers", 360,
-                     840, 4440, 720);
-  Command1 = MakeButton(this, "Command1", "Click to Export", 5040, 900, 1800, 480);
+                     "CREATE database for on-site use containing data for selected customers",
+                     TwipsRect(360, 840, 4440, 720), Wrap::kWords);
+  Command1 = MakeButton(this, "Command1", "Click to Export", TwipsRect(5040, 900, 1800, 480));
   Label4 = MakeLabel(this, "Label4",
                      "IMPORT data from an on-site database to add new and updated calibration "
                      "results to the main database",
-                     360, 1800, 4440, 960);
-  Command2 = MakeButton(this, "Command2", "Click to Import", 5040, 1980, 1800, 480);
-  Command3 = MakeButton(this, "Command3", "REBUILD DATABASE", 2100, 1260, 3000, 720);
+                     TwipsRect(360, 1800, 4440, 960), Wrap::kWords);
+  Command2 = MakeButton(this, "Command2", "Click to Import", TwipsRect(5040, 1980, 1800, 480));
+  Command3 = MakeButton(this, "Command3", "REBUILD DATABASE", TwipsRect(2100, 1260, 3000, 720));
   Command3->setHidden(true);
 
-  InfoPanel = MakeLabel(this, "InfoPanel", "", 360, 3600, 6480, 900);
+  InfoPanel = MakeLabel(this, "InfoPanel", "", TwipsRect(360, 3600, 6480, 900), Wrap::kWords);
   InfoPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   InfoPanel->setLineWidth(2);
   InfoPanel->setMargin(Px(90));
   InfoPanel->setAutoFillBackground(true);
   InfoPanel->setBackgroundRole(QPalette::Button);
 
-  Command_About = MakeButton(this, "Command_About", "&About", 360, 4860, 1500, 480);
-  Command_Exit = MakeButton(this, "Command_Exit", "&Exit", 5340, 4860, 1500, 480);
+  Command_About = MakeButton(this, "Command_About", "&About", TwipsRect(360, 4860, 1500, 480));
+  Command_Exit = MakeButton(this, "Command_Exit", "&Exit", TwipsRect(5340, 4860, 1500, 480));
 
   QObject::connect(Command1, &QPushButton::clicked, [&actions] { actions.OpenExport(); });
   QObject::connect(Command2, &QPushButton::clicked, [&actions] { actions.OpenImport(); });

@@ -5,7 +5,7 @@
 #include <QProgressBar>
 #include <QScreen>
 
-#include "app/passform.h"
+#include "app/controls.h"
 #include "app/twips.h"
 
 namespace app {
@@ -16,25 +16,11 @@ Form_Progress::Form_Progress(QWidget* parent) : QWidget(parent) {
   setFixedSize(Px(6300), Px(1800));
 
   // The decorative picture: a bar in the title colour down the left edge.
-  auto* picture = new QLabel(this);
-  picture->setGeometry(0, 0, Px(360), Px(1800));
-  picture->setAutoFillBackground(true);
-  QPalette palette = picture->palette();
-  palette.setColor(QPalette::Window, kTitleColour);
-  picture->setPalette(palette);
+  MakeTitleColourPicture(this, TwipsRect(0, 0, 360, 1800));
 
-  Label_Task = new QLabel("Exporting Database", this);
-  Label_Task->setObjectName("Label_Task");
-  Label_Task->setTextFormat(Qt::PlainText);
-  QFont bold = Label_Task->font();
-  bold.setBold(true);
-  Label_Task->setFont(bold);
-  Label_Task->setGeometry(Px(600), Px(180), Px(5460), Px(360));
-
-  Label_Status = new QLabel("---", this);
-  Label_Status->setObjectName("Label_Status");
-  Label_Status->setTextFormat(Qt::PlainText);
-  Label_Status->setGeometry(Px(600), Px(600), Px(5460), Px(360));
+  Label_Task = MakeHeading(this, "Label_Task", "Exporting Database", TwipsRect(600, 180, 5460, 360),
+                           Wrap::kNo);
+  Label_Status = MakeLabel(this, "Label_Status", "---", TwipsRect(600, 600, 5460, 360), Wrap::kNo);
 
   ProgressBar1 = new QProgressBar(this);
   ProgressBar1->setObjectName("ProgressBar1");

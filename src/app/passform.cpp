@@ -7,20 +7,12 @@
 #include <QPixmap>
 #include <QPushButton>
 
+#include "app/controls.h"
 #include "app/twips.h"
 #include "app/window_steps.h"
 
 namespace app {
 namespace {
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int left, int top,
-                  int width, int height) {
-  auto* label = new QLabel(text, parent);
-  label->setObjectName(name);
-  label->setTextFormat(Qt::PlainText);
-  label->setGeometry(Px(left), Px(top), Px(width), Px(height));
-  return label;
-}
 
 QFont TitleFont(QWidget* widget, double points) {
   QFont font = widget->font();
@@ -29,12 +21,6 @@ QFont TitleFont(QWidget* widget, double points) {
   font.setWeight(QFont::Black);
   font.setPointSizeF(points);
   return font;
-}
-
-void Colour(QWidget* widget, QPalette::ColorRole role) {
-  QPalette palette = widget->palette();
-  palette.setColor(role, kTitleColour);
-  widget->setPalette(palette);
 }
 
 // A ring in the title colour around a smaller disc.
@@ -70,10 +56,10 @@ PASSFORM::PASSFORM(const ProgramValues& values, QWidget* parent) : QDialog(paren
   logo->setPixmap(Logo(Px(600)));
   logo->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
-  TitleLab[0] = MakeLabel(this, "TitleLab", "FENDRA", 360, 300, 5640, 660);
+  TitleLab[0] = MakeLabel(this, "TitleLab", "FENDRA", TwipsRect(360, 300, 5640, 660), Wrap::kNo);
   TitleLab[0]->setFont(TitleFont(TitleLab[0], 22));
-  TitleLab[1] =
-      MakeLabel(this, "TitleLab", "QUORVEL ON-SITE DATABASE MANAGER", 360, 1080, 6480, 420);
+  TitleLab[1] = MakeLabel(this, "TitleLab", "QUORVEL ON-SITE DATABASE MANAGER",
+                          TwipsRect(360, 1080, 6480, 420), Wrap::kNo);
   TitleLab[1]->setFont(TitleFont(TitleLab[1], 11));
   for (int i = 0; i < 2; ++i) {
     TitleLab[i]->setProperty("Index", i);
@@ -85,10 +71,10 @@ PASSFORM::PASSFORM(const ProgramValues& values, QWidget* parent) : QDialog(paren
   TitleLine[0]->setGeometry(Px(360), Px(990), Px(6480), Px(45));
   TitleLine[1]->setGeometry(Px(360), Px(1530), Px(6480), Px(30));
 
-  VerLab = MakeLabel(this, "VerLab", "Version x.x [xx/xx/xx]", 360, 1680, 6480, 330);
+  VerLab = MakeLabel(this, "VerLab", "Version x.x [xx/xx/xx]", TwipsRect(360, 1680, 6480, 330),
+                     Wrap::kNo);
 
-  InfoLab = MakeLabel(this, "InfoLab", "", 360, 2160, 6480, 1320);
-  InfoLab->setWordWrap(true);
+  InfoLab = MakeLabel(this, "InfoLab", "", TwipsRect(360, 2160, 6480, 1320), Wrap::kWords);
   QFont info_font = InfoLab->font();
   info_font.setFamilies({"Arial", "Helvetica", "DejaVu Sans"});
   InfoLab->setFont(info_font);
@@ -106,10 +92,10 @@ void PASSFORM::Load(const ProgramValues& values) {
   // A step that fails is skipped; the others still run.
   RunSteps({
       [this] {
-        Colour(VerLab, QPalette::WindowText);
-        Colour(Shape1, QPalette::WindowText);
-        for (QLabel* label : TitleLab) Colour(label, QPalette::WindowText);
-        for (QFrame* line : TitleLine) Colour(line, QPalette::Window);
+        UseTitleColour(VerLab, QPalette::WindowText);
+        UseTitleColour(Shape1, QPalette::WindowText);
+        for (QLabel* label : TitleLab) UseTitleColour(label, QPalette::WindowText);
+        for (QFrame* line : TitleLine) UseTitleColour(line, QPalette::Window);
       },
       [this, &values] {
         TitleLab[0]->setText(QString::fromStdString(values.program_name).toUpper());

@@ -2,7 +2,6 @@
 // main database it found; About shows it modally with an OK button.
 #pragma once
 
-#include <QColor>
 #include <QDialog>
 #include <array>
 
@@ -13,9 +12,6 @@ class QLabel;
 class QPushButton;
 
 namespace app {
-
-// The title colour of the laboratory's programs.
-inline const QColor kTitleColour(0, 97, 165);
 
 class PASSFORM : public QDialog {
  public:

@@ -43,14 +43,20 @@ class Checker {
   explicit Checker(Database& db)
       : db_(db), file_(db.file()), claims_(file_.page_count()), global_(ReadGlobal()) {}
 
-  std::vector<std::string> Run() {
+  CheckReport Run() {
+    const uint64_t size = static_cast<uint64_t>(file_.page_count()) * kPageSize;
+    if (size > kMaxDatabaseBytes) {
+      Problem("the file holds " + std::to_string(size) + " bytes, more than the " +
+              std::to_string(kMaxDatabaseBytes) + " (2 GB) a Jet 4 database may hold");
+    }
     Claim(0, "the database header");
     if (file_.page_count() > kGlobalUsageMap.page) Claim(kGlobalUsageMap.page, "the global map");
+    FindDataPages();
     for (const CatalogEntry& entry : db_.catalog()) {
       if (entry.type == kObjectTypeTable) CheckTable(entry);
     }
     CheckGlobalMap();
-    return problems_;
+    return std::move(report_);
   }
 
  private:
@@ -63,7 +69,19 @@ class Checker {
     }
   }
 
-  void Problem(std::string line) { problems_.push_back(std::move(line)); }
+  void Problem(std::string line) { report_.problems.push_back(std::move(line)); }
+  void Note(std::string line) { report_.notes.push_back(std::move(line)); }
+
+  // The data pages holding live rows, by owning table, in one pass over the file (free pages
+  // may keep stale contents and are left out).
+  void FindDataPages() {
+    for (uint32_t p = 0; p < file_.page_count(); ++p) {
+      const uint8_t* page = file_.Page(p);
+      if (page[0] == kPageData && !IsFree(p) && HasLiveRows(page)) {
+        data_pages_[U32(page + kDataOffOwner)].push_back(p);
+      }
+    }
+  }
 
   // Records that `what` uses the page; a page used by two structures is a fault.
   void Claim(uint32_t page, const std::string& what) {
@@ -131,12 +149,19 @@ class Checker {
         }
       }
     }
-    // Data pages of the table that its map forgot (free pages may keep stale contents).
-    for (uint32_t p = 0; p < file_.page_count(); ++p) {
-      const uint8_t* page = file_.Page(p);
-      if (page[0] == kPageData && U32(page + kDataOffOwner) == def->page && !owned.count(p) &&
-          !IsFree(p) && HasLiveRows(page)) {
-        Problem(subject + ": " + PageText(p) + " holds its rows but is missing from its usage map");
+    // Data pages of the table that its map forgot. Access leaves such pages behind in its own
+    // system tables (MSysNavPaneObjectIDs) and reads past them; in a user table they are rows
+    // that Access cannot see.
+    if (const auto pages = data_pages_.find(def->page); pages != data_pages_.end()) {
+      for (uint32_t p : pages->second) {
+        if (owned.count(p)) continue;
+        const std::string line =
+            subject + ": " + PageText(p) + " holds its rows but is missing from its usage map";
+        if (system) {
+          Note(line + " (Access leaves this in its system tables)");
+        } else {
+          Problem(line);
+        }
       }
     }
 
@@ -170,9 +195,12 @@ class Checker {
       Problem(subject + ": " + e.description());
       return;
     }
-    if (!system && rows.size() != def->row_count) {
-      Problem(subject + ": its definition counts " + std::to_string(def->row_count) +
-              " rows, the table holds " + std::to_string(rows.size()));
+    // Access lets a definition's count go stale and works on (its compact counts again); our
+    // writer carries the stored count forward (table_writer.cpp). Neither misreads the rows.
+    if (rows.size() != def->row_count) {
+      Note(subject + ": its definition counts " + std::to_string(def->row_count) +
+           " rows, the table holds " + std::to_string(rows.size()) +
+           " (a stale count, as Access leaves them)");
     }
 
     for (const RealIndexDef& index : def->real_indexes) CheckIndex(*def, index, rows, subject);
@@ -342,12 +370,15 @@ class Checker {
   PageFile& file_;
   std::vector<std::string> claims_;
   std::map<uint32_t, std::string> map_row_pages_;
-  std::vector<std::string> problems_;  // before global_, which may report while it is read
+  std::map<uint32_t, std::vector<uint32_t>> data_pages_;  // by owning tdef page
+  CheckReport report_;  // before global_, which may report while it is read
   std::optional<UsageMap> global_;
 };
 
 }  // namespace
 
-std::vector<std::string> CheckDatabase(Database& db) { return Checker(db).Run(); }
+CheckReport CheckDatabaseReport(Database& db) { return Checker(db).Run(); }
+
+std::vector<std::string> CheckDatabase(Database& db) { return Checker(db).Run().problems; }
 
 }  // namespace jet

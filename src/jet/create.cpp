@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <memory>
 
 #include "jet/data_page.h"
@@ -14,6 +15,7 @@
 #include "jet/error.h"
 #include "jet/header.h"
 #include "jet/index_writer.h"
+#include "jet/native_path.h"
 #include "jet/page_allocator.h"
 #include "jet/page_file.h"
 #include "jet/table_def_writer.h"
@@ -438,6 +440,16 @@ ColumnDef ColumnFromDesign(const ColumnDesign& s) {
     default:
       Invalid(kErrInvalidFieldType, "Invalid field data type for '" + s.name + "'.");
   }
+  if (s.fixed_length) {
+    if (s.type != ColumnType::kText && s.type != ColumnType::kBinary) {
+      bad("only TEXT and BINARY fields can be declared fixed-length");
+    }
+    c.flags |= kColumnFixed;
+  }
+  if (s.hyperlink) {
+    if (s.type != ColumnType::kMemo) bad("only MEMO fields can hold hyperlinks");
+    c.flags |= kColumnHyperlink;
+  }
   if ((s.type == ColumnType::kText || s.type == ColumnType::kMemo) && s.compressed_unicode) {
     c.ext_flags = kColumnCompressedUnicode;
   }
@@ -630,7 +642,7 @@ Bytes CreateDatabaseImage(std::optional<double> creation_date) {
 void CreateDatabase(const std::string& path) {
   const Bytes image = CreateDatabaseImage();
   // "x": never replace a file, not even one that appears between a check and the write.
-  std::FILE* out = std::fopen(path.c_str(), "wbx");
+  std::FILE* out = OpenCFile(path, "wbx");
   if (out == nullptr) {
     if (errno == EEXIST) {
       throw Error(kErrDatabaseExists, "Database '" + path +
@@ -643,7 +655,8 @@ void CreateDatabase(const std::string& path) {
   const bool written = std::fwrite(image.data(), 1, image.size(), out) == image.size();
   const bool closed = std::fclose(out) == 0;
   if (!written || !closed) {
-    std::remove(path.c_str());
+    std::error_code ignored;
+    std::filesystem::remove(U8Path(path), ignored);
     throw Error(kErrIo, "Cannot write the new database '" + path + "'.");
   }
 }

@@ -51,6 +51,11 @@ struct ColumnDesign {
   bool autonumber = false;
   // TEXT and MEMO: stored one byte a character where possible, Access's default.
   bool compressed_unicode = true;
+  // TEXT and BINARY: kept in the row's fixed area at the field's full size (text padded with
+  // spaces, never compressed), as Access keeps fixed-length fields; variable-length otherwise.
+  bool fixed_length = false;
+  // MEMO: holds a hyperlink (display text, address and sub-address separated by '#').
+  bool hyperlink = false;
 };
 
 struct IndexColumnDesign {

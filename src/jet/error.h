@@ -23,7 +23,7 @@ enum ErrorCode : int {
   kErrIo = 3043,                  // disk or network error
   kErrFileInUse = 3045,           // another program has the file open for writing
   kErrReadOnly = 3027,            // database or object is read-only
-  kErrDatabaseFull = 3035,        // the file has reached its maximum size
+  kErrDatabaseFull = 3036,        // "Database has reached maximum size." (2 GB)
   kErrFieldTooSmall = 3163,       // text or binary longer than its field
   kErrRequired = 3314,            // Null in a required field
   kErrZeroLength = 3315,          // zero-length text where not allowed

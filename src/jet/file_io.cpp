@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "jet/native_path.h"
+
 #ifdef _WIN32
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -112,7 +114,7 @@ class OsFiles : public FileSystem {
  public:
   std::unique_ptr<FileIo> Open(const std::string& path, FileAccess access,
                                std::error_code& error) override {
-    const std::wstring wide = std::filesystem::path(path).wstring();
+    const std::wstring wide = WidePath(path);
     const DWORD rights =
         access == FileAccess::kRead ? GENERIC_READ : (GENERIC_READ | GENERIC_WRITE);
     // Other programs (Access among them) keep sharing the database; FILE_SHARE_DELETE lets the
@@ -130,7 +132,7 @@ class OsFiles : public FileSystem {
   }
 
   std::error_code Remove(const std::string& path) override {
-    const std::wstring wide = std::filesystem::path(path).wstring();
+    const std::wstring wide = WidePath(path);
     if (!DeleteFileW(wide.c_str())) return LastError();
     return {};
   }

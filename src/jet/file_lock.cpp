@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "jet/native_path.h"
+
 #ifdef _WIN32
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -24,9 +26,9 @@ std::vector<std::string> LockFileCandidates(const std::string& database_path) {
   std::vector<std::string> names{JetLockFilePath(database_path)};
 #ifndef _WIN32
   // Jet runs where names ignore case; a share seen from here may keep its upper-case spelling.
-  std::filesystem::path upper(database_path);
+  std::filesystem::path upper = U8Path(database_path);
   upper.replace_extension(".LDB");
-  names.push_back(upper.string());
+  names.push_back(Utf8Path(upper));
 #endif
   return names;
 }
@@ -34,9 +36,9 @@ std::vector<std::string> LockFileCandidates(const std::string& database_path) {
 }  // namespace
 
 std::string JetLockFilePath(const std::string& database_path) {
-  std::filesystem::path path(database_path);
+  std::filesystem::path path = U8Path(database_path);
   path.replace_extension(".ldb");
-  return path.string();
+  return Utf8Path(path);
 }
 
 #ifdef _WIN32
@@ -46,7 +48,7 @@ namespace {
 constexpr DWORD kLockOffsetHigh = 0x40000000;  // offset 2^62
 
 HANDLE OpenShared(const std::string& path) {
-  const std::wstring wide = std::filesystem::path(path).wstring();
+  const std::wstring wide = WidePath(path);
   return CreateFileW(wide.c_str(), GENERIC_READ,
                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                      FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -85,7 +87,7 @@ std::string ForeignUseOf(const std::string& database_path) {
   // Jet holds its .ldb open as long as it has the database open; an exclusive open fails
   // then, and succeeds on a stale file nobody holds.
   for (const std::string& name : LockFileCandidates(database_path)) {
-    const std::wstring wide = std::filesystem::path(name).wstring();
+    const std::wstring wide = WidePath(name);
     HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {

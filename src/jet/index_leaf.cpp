@@ -12,17 +12,7 @@
 namespace jet {
 namespace {
 
-// Index page header.
-constexpr size_t kOffsetFreeSpace = 2;  // u16 4096 - end of the last entry
-constexpr size_t kOffsetTdefPage = 4;   // u32 owning table's tdef page
-constexpr size_t kOffsetTail = 20;      // u32 node pages only; 0 on leaves
-constexpr size_t kOffsetPrefix = 24;    // u16 bytes every entry shares with the first entry
-constexpr size_t kOffsetMask = 27;      // entry mask: bit p set = an entry ends at data byte p
-constexpr size_t kMaskSize = 453;
-constexpr size_t kOffsetEntries = 480;  // entry data
-constexpr size_t kEntryArea = kPageSize - kOffsetEntries;
-// Leaf entries end with the row's 3-byte big-endian page and 1-byte row.
-constexpr size_t kRowPointerSize = 4;
+using namespace index_page;  // NOLINT: the layout constants read best unqualified here
 
 // An entry as stored before prefix compression, in two pieces: the page's shared prefix (the
 // first entry's leading bytes) and the entry's own stored bytes.
@@ -51,7 +41,7 @@ struct EntryBytes {
 };
 
 EntryBytes EntryAt(const uint8_t* page, const LeafLayout& layout, size_t i) {
-  const uint8_t* data = page + kOffsetEntries;
+  const uint8_t* data = page + kOffEntries;
   EntryBytes e;
   e.head = data;
   if (i == 0) {
@@ -162,10 +152,10 @@ void ShiftMaskAbove(uint8_t* mask, size_t at, size_t old_end, size_t shift) {
 
 bool ReadLeafLayout(const uint8_t* page, LeafLayout& layout) {
   layout.ends.clear();
-  if (page[0] != kIndexLeafPage) return false;
-  layout.prefix = U16(page + kOffsetPrefix);
+  if (page[kOffType] != kIndexLeafPage) return false;
+  layout.prefix = U16(page + kOffPrefix);
   if (layout.prefix > kEntryArea) return false;
-  const uint8_t* mask = page + kOffsetMask;
+  const uint8_t* mask = page + kOffMask;
   for (size_t byte = 0; byte < kMaskSize; byte += 8) {
     uint64_t word = 0;
     const size_t width = std::min<size_t>(8, kMaskSize - byte);
@@ -178,7 +168,7 @@ bool ReadLeafLayout(const uint8_t* page, LeafLayout& layout) {
     }
   }
   const size_t n = layout.ends.size();
-  const uint8_t* const unused = page + kOffsetEntries + layout.data_size();
+  const uint8_t* const unused = page + kOffEntries + layout.data_size();
   layout.zero_after_entries =
       std::all_of(unused, page + kPageSize, [](uint8_t b) { return b == 0; });
   if (n == 0) return layout.prefix == 0;
@@ -186,7 +176,7 @@ bool ReadLeafLayout(const uint8_t* page, LeafLayout& layout) {
   // Our encoder's prefix is everything the entries share (none on a page of one); a page
   // compressed less is not spliced, or the splice would differ from re-encoding it.
   if (n == 1) return layout.prefix == 0;
-  const uint8_t* data = page + kOffsetEntries;
+  const uint8_t* data = page + kOffEntries;
   bool prefix_is_shared_part = layout.ends[0] == layout.prefix;
   for (size_t i = 1; i < n; ++i) {
     if (size_t{layout.prefix} + layout.ends[i] - layout.ends[i - 1] < kRowPointerSize) return false;
@@ -234,7 +224,7 @@ class LeafSearch {
   LeafSearch(const uint8_t* page, const LeafLayout& layout, ByteSpan key)
       : page_(page), layout_(layout), key_(key) {
     const size_t n = std::min<size_t>(layout.prefix, key.size());
-    head_ = CompareKeyBytes(page + kOffsetEntries, key.data(), n);
+    head_ = CompareKeyBytes(page + kOffEntries, key.data(), n);
   }
 
   int CompareKey(size_t i) const { return CompareKey(i, EntryAt(page_, layout_, i)); }
@@ -305,7 +295,7 @@ bool CanInsertInLeaf(const uint8_t* page, const LeafLayout& layout, size_t pos, 
   if (size <= prefix || layout.data_size() + (size - prefix) > kEntryArea) return false;
   uint8_t row_bytes[kRowPointerSize];
   RowBytes(row, row_bytes);
-  const uint8_t* first = page + kOffsetEntries;
+  const uint8_t* first = page + kOffEntries;
   if (n == 1) return NewEntryByte(key, row_bytes, 0) != first[0];  // the prefix stays none
   // The shared prefix stays exactly when the new entry starts with it.
   for (size_t j = 0; j < prefix; ++j) {
@@ -324,7 +314,7 @@ void InsertInLeaf(uint8_t* page, LeafLayout& layout, size_t pos, ByteSpan key, R
   const size_t stored = size - prefix;
   const size_t old_end = layout.data_size();
   const size_t at = layout.ends[pos - 1];
-  uint8_t* data = page + kOffsetEntries;
+  uint8_t* data = page + kOffEntries;
   std::memmove(data + at + stored, data + at, old_end - at);
   for (size_t j = prefix; j < size; ++j) data[at + j - prefix] = NewEntryByte(key, row_bytes, j);
   // The encoder leaves nothing after the last entry; a page that already has nothing there
@@ -334,15 +324,15 @@ void InsertInLeaf(uint8_t* page, LeafLayout& layout, size_t pos, ByteSpan key, R
     layout.zero_after_entries = true;
   }
 
-  ShiftMaskAbove(page + kOffsetMask, at, old_end, stored);
+  ShiftMaskAbove(page + kOffMask, at, old_end, stored);
   AddToEnds(layout.ends.data() + pos, n - pos, static_cast<uint16_t>(stored));
   layout.ends.insert(layout.ends.begin() + static_cast<ptrdiff_t>(pos),
                      static_cast<uint16_t>(at + stored));
 
-  page[1] = 0x01;
-  PutU16(page + kOffsetFreeSpace, static_cast<uint16_t>(kEntryArea - old_end - stored));
-  PutU32(page + kOffsetTdefPage, tdef_page);
-  PutU32(page + kOffsetTail, 0);
+  page[kOffMarker] = kMarker;
+  PutU16(page + kOffFreeSpace, static_cast<uint16_t>(kEntryArea - old_end - stored));
+  PutU32(page + kOffTdefPage, tdef_page);
+  PutU32(page + kOffTail, 0);
 }
 
 std::array<LeafChange, 4> LeafInsertChanges(const LeafLayout& layout, size_t pos, ByteSpan key) {
@@ -353,10 +343,10 @@ std::array<LeafChange, 4> LeafInsertChanges(const LeafLayout& layout, size_t pos
   const auto range = [](size_t begin, size_t end, bool rewritten = false) {
     return LeafChange{static_cast<uint32_t>(begin), static_cast<uint32_t>(end), rewritten};
   };
-  return {range(0, kOffsetTail + 4),
-          range(kOffsetMask + at / 8, std::min(kOffsetMask + new_end / 8 + 1, kOffsetEntries)),
-          range(kOffsetEntries + at, kOffsetEntries + new_end, true),
-          range(kOffsetEntries + new_end, kOffsetEntries + std::max(cleared_end, new_end))};
+  return {range(0, kHeaderFieldsEnd),
+          range(kOffMask + at / 8, std::min(kOffMask + new_end / 8 + 1, kOffEntries)),
+          range(kOffEntries + at, kOffEntries + new_end, true),
+          range(kOffEntries + new_end, kOffEntries + std::max(cleared_end, new_end))};
 }
 
 }  // namespace jet

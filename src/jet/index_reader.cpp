@@ -11,21 +11,7 @@
 namespace jet {
 namespace {
 
-// Index page header.
-constexpr size_t kOffsetTdefPage = 4;  // u32 owning table's tdef page
-constexpr size_t kOffsetPrev = 12;     // u32 previous page at this level
-constexpr size_t kOffsetNext = 16;     // u32 next page at this level
-constexpr size_t kOffsetTail = 20;     // u32 node pages: last child, which has no entry
-constexpr size_t kOffsetPrefix = 24;   // u16 bytes every entry shares with the first entry
-constexpr size_t kOffsetMask = 27;     // entry mask: bit p set = an entry ends at data byte p
-constexpr size_t kMaskSize = 453;
-constexpr size_t kOffsetEntries = 480;  // entry data
-constexpr size_t kEntryArea = kPageSize - kOffsetEntries;
-
-// Each entry ends with the row's 3-byte big-endian page and 1-byte row; node entries then
-// add a 4-byte big-endian child page.
-constexpr size_t kRowPointerSize = 4;
-constexpr size_t kChildSize = 4;
+using namespace index_page;  // NOLINT: the layout constants read best unqualified here
 
 std::string Hex(uint8_t b) {
   static const char* digits = "0123456789ABCDEF";
@@ -37,32 +23,32 @@ std::string Hex(uint8_t b) {
 IndexPage DecodeIndexPage(uint32_t number, const uint8_t* page, uint32_t page_count) {
   IndexPage out;
   out.number = number;
-  const uint8_t type = page[0];
+  const uint8_t type = page[kOffType];
   if (type != kIndexLeafPage && type != kIndexNodePage) {
     ThrowCorrupt(number, "index page expected, found page type " + Hex(type));
   }
   out.leaf = type == kIndexLeafPage;
-  out.tdef_page = U32(page + kOffsetTdefPage);
-  out.prev = U32(page + kOffsetPrev);
-  out.next = U32(page + kOffsetNext);
-  out.tail = out.leaf ? 0 : U32(page + kOffsetTail);
+  out.tdef_page = U32(page + kOffTdefPage);
+  out.prev = U32(page + kOffPrev);
+  out.next = U32(page + kOffNext);
+  out.tail = out.leaf ? 0 : U32(page + kOffTail);
   if (out.tail >= page_count) {
     ThrowCorrupt(
         number, "index tail page " + std::to_string(out.tail) + " lies beyond the end of the file");
   }
-  out.prefix_size = U16(page + kOffsetPrefix);
+  out.prefix_size = U16(page + kOffPrefix);
   if (out.prefix_size > kEntryArea) {
     ThrowCorrupt(number,
                  "index prefix length " + std::to_string(out.prefix_size) + " exceeds the page");
   }
   const size_t suffix_size = out.leaf ? kRowPointerSize : kRowPointerSize + kChildSize;
-  const uint8_t* data = page + kOffsetEntries;
+  const uint8_t* data = page + kOffEntries;
   out.keys.reserve(kEntryArea);
   Bytes assembled;
   assembled.reserve(2 * kEntryArea);
   size_t start = 0;
   for (size_t byte = 0; byte < kMaskSize; ++byte) {
-    const uint8_t mask = page[kOffsetMask + byte];
+    const uint8_t mask = page[kOffMask + byte];
     if (mask == 0) continue;
     for (size_t bit = 0; bit < 8; ++bit) {
       if ((mask & (1u << bit)) == 0) continue;

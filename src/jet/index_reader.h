@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "jet/bytes.h"
+#include "jet/index_page_format.h"
 #include "jet/table_def.h"
 #include "jet/value.h"
 
@@ -28,10 +29,6 @@ namespace jet {
 
 class PageFile;
 using RowLocator = RowPointer;
-
-// Page types of index pages (offset 0).
-constexpr uint8_t kIndexNodePage = 0x03;
-constexpr uint8_t kIndexLeafPage = 0x04;
 
 // One index page, decoded: prefix compression undone, keys split from their row locators.
 struct IndexPage {

@@ -18,15 +18,7 @@
 namespace jet {
 namespace {
 
-// Index page header.
-constexpr size_t kOffsetFreeSpace = 2;  // u16 4096 - end of the last entry
-constexpr size_t kOffsetTdefPage = 4;   // u32 owning table's tdef page
-constexpr size_t kOffsetPrev = 12;      // u32 previous page at this level
-constexpr size_t kOffsetNext = 16;      // u32 next page at this level
-constexpr size_t kOffsetTail = 20;      // u32 node pages: last child, which has no entry
-constexpr size_t kOffsetPrefix = 24;    // u16 bytes every entry shares with the first entry
-constexpr size_t kOffsetMask = 27;      // entry mask: bit p set = an entry ends at data byte p
-constexpr size_t kOffsetEntries = 480;  // entry data
+using namespace index_page;  // NOLINT: the layout constants read best unqualified here
 
 // Keys Jet builds stay far below this; the bound guarantees that any three entries fit a page,
 // which every split relies on.
@@ -208,7 +200,7 @@ SplitPoint ChooseSplit(const IndexPage& page, size_t changed) {
   std::vector<SplitPoint> valid;
   valid.reserve(last + 1);
   for (size_t k = first; k <= last; ++k) {
-    if (left_size[k] <= kIndexEntryCapacity && right_size[k + gap] <= kIndexEntryCapacity) {
+    if (left_size[k] <= kEntryCapacity && right_size[k + gap] <= kEntryCapacity) {
       valid.push_back({k, k + gap});
     }
   }
@@ -248,25 +240,25 @@ bool EncodeIfFits(const IndexPage& page, const std::function<uint8_t*()>& target
   const FlatEntries flat = Flatten(page);
   const size_t prefix = SharedPrefix(flat);
   const size_t size = DataSize(flat, prefix);
-  if (size > kIndexEntryCapacity) return false;
+  if (size > kEntryCapacity) return false;
   uint8_t* out = target();
-  out[0] = page.leaf ? kIndexLeafPage : kIndexNodePage;
-  out[1] = 0x01;
-  PutU16(out + kOffsetFreeSpace, static_cast<uint16_t>(kPageSize - kOffsetEntries - size));
-  PutU32(out + kOffsetTdefPage, page.tdef_page);
-  PutU32(out + kOffsetPrev, page.prev);
-  PutU32(out + kOffsetNext, page.next);
-  PutU32(out + kOffsetTail, page.leaf ? 0 : page.tail);
-  PutU16(out + kOffsetPrefix, static_cast<uint16_t>(prefix));
-  std::memset(out + kOffsetMask, 0, kPageSize - kOffsetMask);
-  uint8_t* data = out + kOffsetEntries;
+  out[kOffType] = page.leaf ? kIndexLeafPage : kIndexNodePage;
+  out[kOffMarker] = kMarker;
+  PutU16(out + kOffFreeSpace, static_cast<uint16_t>(kEntryArea - size));
+  PutU32(out + kOffTdefPage, page.tdef_page);
+  PutU32(out + kOffPrev, page.prev);
+  PutU32(out + kOffNext, page.next);
+  PutU32(out + kOffTail, page.leaf ? 0 : page.tail);
+  PutU16(out + kOffPrefix, static_cast<uint16_t>(prefix));
+  std::memset(out + kOffMask, 0, kPageSize - kOffMask);
+  uint8_t* data = out + kOffEntries;
   size_t end = 0;
   for (size_t i = 0; i < flat.count(); ++i) {
     // Entries after the first leave out the prefix they share with it.
     const size_t skip = i == 0 ? 0 : prefix;
     std::memcpy(data + end, flat.data(i) + skip, flat.size(i) - skip);
     end += flat.size(i) - skip;
-    out[kOffsetMask + end / 8] |= static_cast<uint8_t>(1u << (end % 8));
+    out[kOffMask + end / 8] |= static_cast<uint8_t>(1u << (end % 8));
   }
   return true;
 }
@@ -336,7 +328,7 @@ bool IndexWriter::TryWrite(IndexPage& page) {
   if (!slot) slot = std::make_unique<CachedPage>();
   slot->version = file_.PageVersion(page.number);
   slot->page = page;
-  slot->page.prefix_size = U16(written + kOffsetPrefix);
+  slot->page.prefix_size = U16(written + kOffPrefix);
   slot->valid = true;
   return true;
 }
@@ -354,7 +346,7 @@ bool IndexWriter::ContainsKey(ByteSpan key) {
   for (size_t depth = 0; depth < kMaxDepth; ++depth) {
     const uint8_t* raw = file_.Page(number);
     path_pages_.push_back(number);
-    if (raw[0] == kIndexLeafPage) {
+    if (raw[kOffType] == kIndexLeafPage) {
       if (const CachedLayout* slot = Layout(number, raw)) {
         const LeafLayout* layout = &slot->layout;
         const size_t lo = LeafLowerBoundKey(raw, *layout, key);
@@ -412,7 +404,7 @@ uint32_t IndexWriter::Descend(ByteSpan key, RowLocator row) {
     path_pages_.push_back(number);
     // Leaves are searched where they lie, or decoded by the caller: never decoded here.
     const uint8_t* raw = file_.Page(number);
-    if (raw[0] == kIndexLeafPage) {
+    if (raw[kOffType] == kIndexLeafPage) {
       // The leaf is searched, then spliced from the new entry on: asking for all its lines now
       // overlaps their loads instead of waiting for one after another.
       PrefetchPage(raw);
@@ -466,6 +458,10 @@ bool IndexWriter::Insert(ByteSpan key, RowLocator row) {
     }
   }
   probe_.valid = false;
+  if (const uint32_t before = LeafBeforeTakingEntry(leaf_number, key, row, known_position)) {
+    leaf_number = before;
+    known_position.reset();
+  }
   if (TryInsertInPlace(leaf_number, key, row, known_position)) return existed;
   IndexPage leaf = Load(leaf_number);
   const size_t pos = LowerBound(leaf, key, row);
@@ -478,6 +474,63 @@ bool IndexWriter::Insert(ByteSpan key, RowLocator row) {
   const bool is_last = pos + 1 == leaf.entries.size();
   Store(path_pages_.size() - 1, leaf, is_last ? &last : nullptr, pos);
   return existed;
+}
+
+uint32_t IndexWriter::LeafBeforeTakingEntry(uint32_t leaf, ByteSpan key, RowLocator row,
+                                            std::optional<size_t> known_position) {
+  // The deepest node on the way where the way did not take the first child: the leaf before
+  // lies under that node's previous child, along the last child of every node below.
+  size_t level = path_positions_.size();
+  while (level > 0 && path_positions_[level - 1] == 0) --level;
+  if (level == 0) return 0;  // the first leaf of the index
+  const uint8_t* raw = file_.Page(leaf);
+  size_t position = 0;
+  if (known_position) {
+    position = *known_position;
+  } else if (const CachedLayout* slot = Layout(leaf, raw)) {
+    position = LeafLowerBound(raw, slot->layout, key, row);
+  } else {
+    position = LowerBound(Cached(leaf), key, row);
+  }
+  if (position != 0) return 0;
+
+  std::vector<uint32_t> pages(path_pages_.begin(), path_pages_.begin() + level);
+  std::vector<size_t> positions(path_positions_.begin(), path_positions_.begin() + level);
+  positions.back() -= 1;
+  uint32_t number = Cached(pages.back()).entries[positions.back()].child;
+  for (size_t depth = pages.size(); depth < kMaxDepth; ++depth) {
+    pages.push_back(number);
+    const uint8_t* page_bytes = file_.Page(number);
+    if (page_bytes[kOffType] == kIndexLeafPage) break;
+    const IndexPage& node = Cached(number);
+    if (node.tail != 0) {
+      positions.push_back(node.entries.size());
+      number = node.tail;
+    } else if (!node.entries.empty()) {
+      positions.push_back(node.entries.size() - 1);
+      number = node.entries.back().child;
+    } else {
+      ThrowCorrupt(number, "index node page has no children");
+    }
+  }
+  if (pages.size() != path_pages_.size()) return 0;  // not a sound tree: leave it to the way
+
+  const uint32_t before = pages.back();
+  const uint8_t* before_bytes = file_.Page(before);
+  bool fits = false;
+  if (const CachedLayout* slot = Layout(before, before_bytes)) {
+    fits = CanInsertInLeaf(before_bytes, slot->layout, slot->layout.size(), key, row);
+  }
+  if (!fits) {
+    // Its shared prefix shrinks (or it is not in our encoder's form): measure it re-encoded.
+    IndexPage grown = Cached(before);
+    InsertEntry(grown, grown.entries.size(), key, row, 0);
+    fits = IndexPageDataSize(grown) <= kEntryCapacity;
+  }
+  if (!fits) return 0;
+  path_pages_ = std::move(pages);
+  path_positions_ = std::move(positions);
+  return before;
 }
 
 std::optional<bool> IndexWriter::KeyBesidePosition(uint32_t leaf, ByteSpan key, RowLocator row,
@@ -761,11 +814,11 @@ void IndexWriter::FreePage(uint32_t number) {
 }
 
 void IndexWriter::SetPrev(uint32_t page, uint32_t prev) {
-  PutU32(file_.MutablePage(page) + kOffsetPrev, prev);
+  PutU32(file_.MutablePage(page) + kOffPrev, prev);
 }
 
 void IndexWriter::SetNext(uint32_t page, uint32_t next) {
-  PutU32(file_.MutablePage(page) + kOffsetNext, next);
+  PutU32(file_.MutablePage(page) + kOffNext, next);
 }
 
 }  // namespace jet

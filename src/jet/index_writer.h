@@ -37,10 +37,6 @@ namespace jet {
 class PageAllocator;
 class PageFile;
 
-// Entry data a page holds at most: from offset 480 to the end of the page, and no further than
-// the 453-byte entry mask can mark.
-constexpr size_t kIndexEntryCapacity = 3616;
-
 // The bytes of entry `i` as stored before prefix compression: key, 3-byte big-endian data page,
 // row byte and, on node pages, the 4-byte big-endian child page.
 Bytes IndexEntryBytes(const IndexPage& page, size_t i);
@@ -106,6 +102,13 @@ class IndexWriter {
   // `known_position`, when given, is where the entry goes in the leaf.
   bool TryInsertInPlace(uint32_t leaf, ByteSpan key, RowLocator row,
                         std::optional<size_t> known_position);
+  // An entry that goes first on a leaf with a leaf before it lies between the two leaves and
+  // may go on either. It goes last on the one before when that page holds it without a split:
+  // a run of ascending inserts at the boundary then fills the page before, instead of each
+  // split leaving the new entry alone on a page and the next insert going after it. Moves the
+  // recorded way to that leaf and returns it, or 0 when the entry stays where it is.
+  uint32_t LeafBeforeTakingEntry(uint32_t leaf, ByteSpan key, RowLocator row,
+                                 std::optional<size_t> known_position);
   // Whether an entry with `key` lies next to where (key, row) goes in the leaf Descend found:
   // the answer to ContainsKey without a search of its own, or nullopt when a neighbour lies on
   // another leaf. Sets `position` to the leaf position when the leaf is searched in place.

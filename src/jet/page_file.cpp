@@ -431,8 +431,12 @@ void PageFile::CheckDeclaredParts() const {
 
 uint32_t PageFile::AppendPage() {
   if (depth_ == 0) throw std::logic_error("PageFile::AppendPage outside an operation");
-  if (page_count_ >= kMaxPages) {
-    throw Error(kErrDatabaseFull, "The database '" + path_ + "' has reached its maximum size.");
+  if (page_count_ >= page_limit_) {
+    throw Error(kErrDatabaseFull,
+                "Database has reached maximum size: '" + path_ + "' would grow past " +
+                    std::to_string(static_cast<uint64_t>(page_limit_) * kPageSize) +
+                    " bytes, and a Jet 4 database file may hold at most 2 GB (" +
+                    std::to_string(kMaxDatabaseBytes) + " bytes). The change was not made.");
   }
   auto page = NewPageBuffer();
   std::memset(page.get(), 0, kPageSize);

@@ -31,6 +31,8 @@ namespace jet {
 class FileLock;
 
 constexpr uint32_t kPageSize = 4096;
+// The most a Jet 4 database file may hold, 2 GB: Access refuses to open a larger one.
+constexpr uint64_t kMaxDatabaseBytes = uint64_t{1} << 31;
 
 enum class OpenMode { kReadOnly, kReadWrite };
 
@@ -138,8 +140,12 @@ class PageFile {
   // Makes every commit check that no page changed outside its declared parts (a logic_error
   // names the byte). Costs a copy of each changed page: for tests.
   static void CheckDeclaredPartsForTesting(bool on) { check_declared_parts_ = on; }
-  // Appends a zero-filled page and returns its number.
+  // Appends a zero-filled page and returns its number. A page that would take the file past
+  // kMaxDatabaseBytes is refused (3036); the operation then rolls back like any other failure.
   uint32_t AppendPage();
+  // Lowers the most pages the file may grow to, so that tests meet the 2 GB limit without
+  // writing 2 GB.
+  void set_page_limit_for_testing(uint32_t pages) { page_limit_ = pages; }
 
   // In-memory files: the current bytes.
   const Bytes& image() const { return image_; }
@@ -199,6 +205,7 @@ class PageFile {
   Durability durability_ = Durability::kNormal;
   Bytes image_;  // the whole file when there is no file (io_ is null)
   uint32_t page_count_ = 0;
+  uint32_t page_limit_ = static_cast<uint32_t>(kMaxDatabaseBytes / kPageSize);
   std::vector<std::unique_ptr<uint8_t[]>> cache_;  // per page; null when not in memory
   std::vector<uint64_t> last_use_;                 // per page: use_clock_ when last asked for
   uint64_t use_clock_ = 0;

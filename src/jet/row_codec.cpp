@@ -54,6 +54,15 @@ Value DecodeNumeric(const ColumnDef& column, const uint8_t* p) {
   return d;
 }
 
+// Whether a row of `row_columns` columns, stored when the table had that many, was written
+// with a variable column: then it carries the variable-offset table. Columns numbered at or
+// above a row's count were added after it and read as Null (a BOOLEAN as No).
+bool HoldsVariableColumn(const TableDef& def, unsigned row_columns) {
+  return std::any_of(def.columns.begin(), def.columns.end(), [&](const ColumnDef& c) {
+    return c.number < row_columns && !c.is_fixed() && c.type != ColumnType::kBoolean;
+  });
+}
+
 }  // namespace
 
 Value DecodeScalar(const ColumnDef& column, ByteSpan bytes, uint32_t page) {
@@ -100,11 +109,14 @@ std::vector<StoredField> SplitRow(const TableDef& def, ByteSpan row, uint32_t pa
   if (2 + mask_bytes > size) ThrowCorrupt(page, "a row's null mask overruns the row");
   const uint8_t* mask = base + size - mask_bytes;
 
-  // Variable-column bookkeeping sits just before the null mask, when the table has any.
+  // Variable-column bookkeeping sits just before the null mask, when the table had variable
+  // columns as the row was written. A row stored before the table's first variable column
+  // was added has none; its last fixed bytes read as offsets would misplace every column.
   size_t var_count = 0;
   size_t var_table_end = size - mask_bytes;  // one past the entry of var column 0
   size_t eod = var_table_end;
-  if (def.var_col_count > 0) {
+  if (def.var_col_count > 0 &&
+      (row_columns >= def.max_cols || HoldsVariableColumn(def, row_columns))) {
     if (size - mask_bytes < 2 + 2) ThrowCorrupt(page, "a row is too short for its variable data");
     var_count = U16(base + size - mask_bytes - 2);
     var_table_end = size - mask_bytes - 2;

@@ -294,6 +294,10 @@ RowLocator TableWriter::Insert(std::vector<Value> values) {
       if (!p.indexed[i]) continue;
       if (!Index(i).Insert(p.keys[i], where)) ++def_->real_indexes[i].unique_entry_count;
     }
+    // The stored count moves by one, as Jet moves it: a count that Access left stale (3 for
+    // 2 rows) stays off by as much, and is not recounted here, which would read every row of
+    // the table at each insert. Nothing reads the count to find rows; Access's compact, and
+    // our rebuild and copy, which write fresh tables, count again.
     ++def_->row_count;
     def_->last_autonumber = p.last_autonumber;
     WriteCounters();
@@ -420,7 +424,8 @@ void TableWriter::Delete(RowLocator where) {
     }
     if (relocated) DeleteRow(file_.MutablePage(data.page), data.row);
     DeleteRow(file_.MutablePage(where.page), where.row);
-    --def_->row_count;
+    // A stale count of 0 stays 0 rather than wrapping round (see Insert).
+    if (def_->row_count > 0) --def_->row_count;
     WriteCounters();
     op.Commit();
   } catch (...) {

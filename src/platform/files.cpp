@@ -6,7 +6,9 @@
 #include "jet/native_path.h"
 
 #ifdef _WIN32
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #endif
@@ -14,17 +16,9 @@
 namespace platform {
 namespace {
 
-std::filesystem::path ToFsPath(std::string_view path) {
-  // Paths are UTF-8 in the program; u8path-style construction keeps non-ASCII names intact
-  // on Windows, where the narrow code page would not.
-  const std::string native = NativePath(path);
-  return std::filesystem::path(std::u8string(native.begin(), native.end()));
-}
+std::filesystem::path ToFsPath(std::string_view path) { return jet::FsPath(path); }
 
-std::string FromFsPath(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
+std::string FromFsPath(const std::filesystem::path& path) { return jet::Utf8Path(path); }
 
 }  // namespace
 
@@ -33,7 +27,7 @@ std::string NativePath(std::string_view path) { return jet::NativePath(path); }
 bool FileExists(std::string_view path) {
   if (path.empty()) return false;
 #ifdef _WIN32
-  const std::wstring wide = ToFsPath(path).wstring();
+  const std::wstring wide = jet::WidePath(NativePath(path));
   const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return false;
   return (attributes &

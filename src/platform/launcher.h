@@ -22,6 +22,11 @@ Command BrowseFolderCommand(std::string_view folder);
 // macOS, "xdg-open" elsewhere, which opens a .txt file in the desktop's text editor.
 Command EditTextFileCommand(std::string_view file);
 
+// The command line that starts `command` on Windows, which hands a program one string: each
+// argument quoted where needed so that the program's C runtime splits the line back into the
+// same arguments.
+std::string WindowsCommandLine(const Command& command);
+
 class Launcher {
  public:
   virtual ~Launcher() = default;

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "jet/error.h"
+#include "jet/native_path.h"
 #include "jet/text.h"
 #include "platform/files.h"
 
@@ -42,7 +43,7 @@ std::string ToAnsi(std::string_view utf8) {
 void AppendAnsi(const std::string& path, std::string_view utf8, bool truncate) {
   constexpr int kErrPathFileAccess = 75;
   const std::string bytes = ToAnsi(utf8);
-  std::FILE* file = std::fopen(platform::NativePath(path).c_str(), truncate ? "wb" : "ab");
+  std::FILE* file = jet::OpenCFile(platform::NativePath(path), truncate ? "wb" : "ab");
   if (file == nullptr) throw jet::Error(kErrPathFileAccess, "Path/File access error");
   const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   const bool closed = std::fclose(file) == 0;

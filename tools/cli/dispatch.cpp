@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "cli/command.h"
+#include "cli/process_io.h"
 #include "jet/error.h"
 
 namespace cli {
@@ -28,11 +29,13 @@ void PrintUsage(std::string_view program) {
 }  // namespace
 
 int Dispatch(std::string_view program, int argc, char** argv) {
-  if (argc < 2) {
+  UseBinaryStandardStreams();
+  const std::vector<std::string> arguments = ProgramArguments(argc, argv);
+  if (arguments.size() < 2) {
     PrintUsage(program);
     return 2;
   }
-  const std::string name = argv[1];
+  const std::string name = arguments[1];
   if (name == "--help" || name == "-h" || name == "help") {
     PrintUsage(program);
     return 0;
@@ -46,7 +49,7 @@ int Dispatch(std::string_view program, int argc, char** argv) {
     return 2;
   }
   try {
-    return it->run(std::vector<std::string>(argv + 2, argv + argc));
+    return it->run(std::vector<std::string>(arguments.begin() + 2, arguments.end()));
   } catch (const UsageError& e) {
     std::cerr << program << " " << name << ": " << e.message << "\nusage: " << program << " "
               << name << " " << it->usage << "\n";

@@ -9,6 +9,7 @@
 
 #include "jet/database.h"
 #include "jet/error.h"
+#include "jet/native_path.h"
 #include "jet/table_writer.h"
 #include "jet_tool/command.h"
 #include "jet_tool/field_parser.h"
@@ -18,7 +19,7 @@ namespace {
 
 int RunImport(const std::vector<std::string>& args) {
   if (args.size() != 3) throw UsageError{"expected a database file, a table name and a CSV file"};
-  std::ifstream in(args[2], std::ios::binary);
+  std::ifstream in(jet::U8Path(args[2]), std::ios::binary);
   if (!in) {
     std::cerr << "jet-tool import: cannot read '" << args[2] << "'\n";
     return 1;
