@@ -167,45 +167,50 @@ void AppendTextValue(std::u16string_view text, bool ascending, Bytes& out) {
   const size_t start = out.size();
 
   // Extra codes: one entry per position up to the last one that has extras; a modifier folds
-  // into the entry before it. Positions count sort elements, not characters: Access's keys
-  // place everything after 'ß' or 'æ' one further than a count of characters would.
+  // into the entry before it. Where an accent or an unprintable character stands is counted in
+  // two ways, as Access's keys show. Until the first extra code, a position is a sort element:
+  // 'ß' (sorting as "ss") or 'æ' takes two. From then on it is the extra codes written plus one
+  // for each inline character since, whatever it sorts as (a row of every character 0x01-0xFF
+  // counts 'Æ', 'Þ' and 'ß' after 'Å' once each).
   Bytes extras;
-  size_t extra_chars = 0;  // positions the extras account for
+  bool extras_started = false;
+  size_t elements = 0;      // sort elements of the inline characters, before any extras
+  size_t uncovered = 0;     // inline characters since the extras last caught up
+  size_t extra_prefix = 0;  // a leading modifier, which has no position of its own
   Bytes unprintables;
   Bytes crazy;
-  size_t char_offset = 0;  // positions of the inline characters so far
 
   for (char16_t unit : text) {
     const CharCode code = Decode(unit);
-    const size_t position = char_offset;
+    // Characters before this one that the extras do not cover yet.
+    const size_t behind = extras_started ? uncovered : elements;
     if (code.inline_len > 0) {
       out.insert(out.end(), code.inline_bytes.begin(), code.inline_bytes.begin() + code.inline_len);
-      char_offset += code.positions;
     }
-    if (code.OnlyInline()) continue;
 
     if (code.extra_len > 0 || code.modifier != 0) {
-      if (extra_chars < position) {
-        extras.insert(extras.end(), position - extra_chars, kExtraPlaceholder);
-        extra_chars = position;
-      }
+      extras.insert(extras.end(), behind, kExtraPlaceholder);
       if (code.extra_len > 0) {
         extras.insert(extras.end(), code.extra_bytes.begin(),
                       code.extra_bytes.begin() + code.extra_len);
-        extra_chars += code.positions;
       } else if (!extras.empty()) {
         extras.back() = static_cast<uint8_t>(extras.back() + code.modifier);
       } else {
-        extras.push_back(code.modifier);  // a leading modifier, with no position of its own
+        extras.push_back(code.modifier);
+        extra_prefix = 1;
       }
+      extras_started = true;
+      uncovered = 0;
+    } else if (code.inline_len > 0) {
+      ++uncovered;
     }
+    if (code.inline_len > 0) elements += code.positions;
 
     if (code.unprintable) {
-      // Its position counts the sort elements before it, each of which has one extra-code
-      // byte where extras are written (so two after the two-accent 'ǆ', as after 'ß').
-      int mark =
-          (kUnprintablePositionStart + kUnprintablePositionStep * static_cast<int>(position)) |
-          kUnprintablePositionFlag;
+      // Counted from the extra-code bytes, so two after the two-accent 'ǆ'.
+      const size_t where = extras_started ? extras.size() + behind - extra_prefix : behind;
+      int mark = (kUnprintablePositionStart + kUnprintablePositionStep * static_cast<int>(where)) |
+                 kUnprintablePositionFlag;
       unprintables.push_back(static_cast<uint8_t>(mark >> 8));
       unprintables.push_back(static_cast<uint8_t>(mark));
       unprintables.push_back(kUnprintableMidfix);

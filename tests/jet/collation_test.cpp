@@ -71,10 +71,8 @@ TEST(CollationTest, MatchesAccessMadeKeysForTextInManyScripts) {
             "7f3c5e48403a2b034a4c1434a9090971010101018013061a801b0604802f060700");
   EXPECT_EQ(compact(u"\u00FCmlaut"), "7f6f605e4a6f6d011300");
 
-  // Every code unit from 0x01 to 0xFF in order: 255 characters, all four sections. The
-  // stored key counts 'Æ', 'Þ', 'ß', 'æ' and 'þ' as one position each among the accents, so
-  // it has one 0x02 fewer after each; the keys of real Access files below count them as the
-  // letters they sort as, and so do we. Everything else is as stored.
+  // Every code unit from 0x01 to 0xFF in order: 255 characters, all four sections. 'Æ', 'Þ',
+  // 'ß', 'æ' and 'þ' come after accented letters, and so take one position each.
   std::u16string latin1;
   for (char16_t c = 1; c <= 0xFF; ++c) latin1 += c;
   EXPECT_EQ(
@@ -87,9 +85,8 @@ TEST(CollationTest, MatchesAccessMadeKeysForTextInManyScripts) {
       "594f626464646464330a646f6f6f6f766d577601020202020202020202020202020202020202020202020202"
       "0202020202020202020202020202020202020202020202020202020202020202020202020202020202020202"
       "0202020202020202020202020202020202020202020202020202020202020202020202020202020203020202"
-      "02020202020202020202020302020202020f0e1219131a02021c0f0e12130f0e121368190f0e12191302210f"
-      "0e12130e020202020f0e1219131a02021c0f0e12130f0e121368190f0e12191302210f0e12130e0202130101"
-      "0180070603"
+      "02020202020202020202020302020202020f0e1219131a021c0f0e12130f0e121368190f0e12191302210f0e"
+      "12130e02020f0e1219131a021c0f0e12130f0e121368190f0e12191302210f0e12130e021301010180070603"
       "8007060480070605800706068007060780070608800706098007060a801b060b801b060c801b060d801b060e"
       "801b060f801b0610801b0611801b0612801b0613801b0614801b0615801b0616801b0617801b0618801b0619"
       "801b061a801b061b801b061c80370680804b0682818f061d818f061e818f061f818f0620818f0621818f0622"
@@ -123,7 +120,9 @@ TEST(CollationTest, SharpSTakesTwoPositionsAsInAccessKeys) {
 }
 
 // Every letter that sorts as several (ligatures, 'æ', 'þ', digraphs, in both cases) takes as
-// many positions as it has sort elements, in the accents and in the unprintables alike.
+// many positions as it has sort elements, in the accents and in the unprintables alike, until
+// the text's first accent; after one it takes a single position, as in the stored key of the
+// row of every character 0x01-0xFF.
 TEST(CollationTest, LettersThatSortAsSeveralTakeAPositionEach) {
   struct Case {
     std::u16string letter;
@@ -171,7 +170,13 @@ TEST(CollationTest, LettersThatSortAsSeveralTakeAPositionEach) {
     std::snprintf(mark, sizeof mark, " %02X %02X", 0x80 | ((7 + 4 * c.positions) >> 8),
                   (7 + 4 * c.positions) & 0xFF);
     EXPECT_EQ(Key(c.letter + u"-"), "7F" + inline_codes + " 01 01 01 01" + mark + " 06 82 00");
+    // After an accent: one placeholder, and the hyphen at position 2.
+    EXPECT_EQ(Key(u"\u00E9" + c.letter + u"\u00E9"), "7F 51" + inline_codes + " 51 01 0E 02 0E 00");
+    EXPECT_EQ(Key(u"\u00E9" + c.letter + u"-"),
+              "7F 51" + inline_codes + " 01 0E 01 01 01 80 0F 06 82 00");
   }
+  // Where the accent comes later, the letter before it still counts its elements.
+  EXPECT_EQ(Key(u"\u00DFa\u00E9\u00DF\u00E9"), "7F 6B 6B 4A 51 6B 6B 51 01 02 02 02 0E 02 0E 00");
   // A digraph with its own accents (two extra bytes) counts two, as it did before.
   EXPECT_EQ(Key(u"\u01C6\u00E9"), "7F 4F 78 51 01 02 14 0E 00");
   EXPECT_EQ(Key(u"\u01C6-"), "7F 4F 78 01 02 14 01 01 01 80 0F 06 82 00");
