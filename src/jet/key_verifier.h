@@ -15,6 +15,7 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "jet/bytes.h"
 #include "jet/table_def.h"
@@ -31,12 +32,12 @@ struct KeyMismatch {
   Bytes ours;        // the key we build for the row
 };
 
-// Compares the stored keys of `index` with ours for every row whose indexed text holds a
-// character outside printable ASCII (0x20-0x7E), in the table's row order: the first row with
-// no entry under our key, or nullopt when all of them have one. Indexes without a text column
-// have nothing to compare.
-std::optional<KeyMismatch> FindKeyMismatch(PageFile& file, const TableDef& def,
-                                           const RealIndexDef& index);
+// Compares the stored keys of the table's text indexes with ours for every row whose indexed
+// text holds a character outside printable ASCII (0x20-0x7E), in one scan of the table that
+// reads only those indexes' columns. One answer per real index, in def.real_indexes' order: the
+// first such row in table order with no entry under our key, or nullopt when every one has
+// its entry (always so for an index without a text column).
+std::vector<std::optional<KeyMismatch>> FindKeyMismatches(PageFile& file, const TableDef& def);
 
 // The verdicts of one open database, one per real index, so that each index is compared once
 // a session.
@@ -47,7 +48,8 @@ class KeyVerdicts {
   void TrustAll() { trust_all_ = true; }
 
   // Throws 3251, naming the table, the index and the text, when the keys of real index
-  // `real_index` of `def` are not all as we would build them. Compares them the first time.
+  // `real_index` of `def` are not all as we would build them. The first question about a
+  // table compares the keys of all its text indexes.
   void Require(PageFile& file, const TableDef& def, const std::string& table_name,
                size_t real_index);
 

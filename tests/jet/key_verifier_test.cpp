@@ -64,21 +64,20 @@ std::string FileWithForeignKey(const std::string& written, const std::string& st
 
 TEST(KeyVerifierTest, AccessMadeKeysAreAllOurs) {
   REQUIRE_ACCESS_MADE_FIXTURES();
-  size_t text_indexes = 0;
+  size_t indexes = 0;
   for (const std::string& path : testing_support::ReadableAccessMadeFiles()) {
     SCOPED_TRACE(path);
     auto db = Database::Open(path);
     for (const CatalogEntry& e : db->catalog()) {
       if (e.type != kObjectTypeTable) continue;
       const TableDef& def = db->TableDefAt(e.tdef_page());
-      for (const RealIndexDef& index : def.real_indexes) {
-        const auto mismatch = FindKeyMismatch(db->file(), def, index);
+      for (const std::optional<KeyMismatch>& mismatch : FindKeyMismatches(db->file(), def)) {
         EXPECT_FALSE(mismatch.has_value()) << e.name << ": " << mismatch->text;
-        ++text_indexes;
+        ++indexes;
       }
     }
   }
-  EXPECT_GT(text_indexes, 50u);
+  EXPECT_GT(indexes, 50u);
 }
 
 TEST(KeyVerifierTest, AnIndexWithAKeyWeWouldBuildDifferentlyIsNotWrittenTo) {
@@ -86,9 +85,10 @@ TEST(KeyVerifierTest, AnIndexWithAKeyWeWouldBuildDifferentlyIsNotWrittenTo) {
   {
     auto db = Database::Open(path);
     const TableDef& def = db->TableDefAt(db->FindTable("Customers")->tdef_page());
-    for (const RealIndexDef& index : def.real_indexes) {
-      const auto mismatch = FindKeyMismatch(db->file(), def, index);
-      const bool by_name = index.columns[0].column_number == 1;
+    const std::vector<std::optional<KeyMismatch>> mismatches = FindKeyMismatches(db->file(), def);
+    for (size_t i = 0; i < def.real_indexes.size(); ++i) {
+      const std::optional<KeyMismatch>& mismatch = mismatches[i];
+      const bool by_name = def.real_indexes[i].columns[0].column_number == 1;
       ASSERT_EQ(mismatch.has_value(), by_name);
       if (by_name) {
         EXPECT_EQ(mismatch->text, "M\xC3\xB6ller");
