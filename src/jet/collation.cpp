@@ -49,6 +49,9 @@ struct CharCode {
   uint8_t unprintable_byte = 0;
   uint8_t modifier = 0;  // added to the last extra code
   uint8_t crazy = 0;     // 0 none, else 2 or 3
+  // Positions the character takes where accents and unprintables are placed: its sort
+  // elements, so 'ß' (sorting as "ss") takes two. One extra byte stands for each.
+  uint8_t positions = 1;
 
   bool OnlyInline() const { return extra_len == 0 && !unprintable && modifier == 0 && crazy == 0; }
   void SetInline16(uint16_t v) {
@@ -87,6 +90,7 @@ CharCode Decode(char16_t unit) {
   auto primary = static_cast<uint16_t>(word);
   auto secondary = static_cast<uint8_t>(word >> table::kSecondaryShift);
   CharCode code;
+  if (word & table::kTwoPositionsBit) code.positions = 2;
   switch ((word >> table::kKindShift) & 0x0F) {
     case table::kIgnored:
       break;
@@ -125,6 +129,7 @@ CharCode Decode(char16_t unit) {
       code.extra_len = long_code.extra_len;
       std::copy_n(long_code.extra_bytes, 2, code.extra_bytes.begin());
       code.crazy = long_code.crazy;
+      code.positions = long_code.positions;
       break;
     }
   }
@@ -161,51 +166,49 @@ void AppendTextValue(std::u16string_view text, bool ascending, Bytes& out) {
   text = IndexedPart(text);
   const size_t start = out.size();
 
-  // Extra codes: one entry per inline character up to the last one that has extras; a
-  // modifier folds into the entry before it.
+  // Extra codes: one entry per position up to the last one that has extras; a modifier folds
+  // into the entry before it. Where an accent or an unprintable character stands is counted in
+  // two ways, as Access's keys show. Until the first extra code, a position is a sort element:
+  // 'ß' (sorting as "ss") or 'æ' takes two. From then on it is the extra codes written plus one
+  // for each inline character since, whatever it sorts as (a row of every character 0x01-0xFF
+  // counts 'Æ', 'Þ' and 'ß' after 'Å' once each).
   Bytes extras;
   bool extras_started = false;
-  size_t extra_chars = 0;   // inline characters the extras account for
-  size_t extra_prefix = 0;  // a leading modifier that has no character of its own
+  size_t elements = 0;      // sort elements of the inline characters, before any extras
+  size_t uncovered = 0;     // inline characters since the extras last caught up
+  size_t extra_prefix = 0;  // a leading modifier, which has no position of its own
   Bytes unprintables;
   Bytes crazy;
-  size_t char_offset = 0;  // inline characters so far
 
   for (char16_t unit : text) {
     const CharCode code = Decode(unit);
-    const size_t position = char_offset;
+    // Characters before this one that the extras do not cover yet.
+    const size_t behind = extras_started ? uncovered : elements;
     if (code.inline_len > 0) {
       out.insert(out.end(), code.inline_bytes.begin(), code.inline_bytes.begin() + code.inline_len);
-      ++char_offset;
     }
-    if (code.OnlyInline()) continue;
 
     if (code.extra_len > 0 || code.modifier != 0) {
-      extras_started = true;
-      if (extra_chars < position) {
-        extras.insert(extras.end(), position - extra_chars, kExtraPlaceholder);
-        extra_chars = position;
-      }
+      extras.insert(extras.end(), behind, kExtraPlaceholder);
       if (code.extra_len > 0) {
         extras.insert(extras.end(), code.extra_bytes.begin(),
                       code.extra_bytes.begin() + code.extra_len);
-        ++extra_chars;
       } else if (!extras.empty()) {
         extras.back() = static_cast<uint8_t>(extras.back() + code.modifier);
       } else {
         extras.push_back(code.modifier);
         extra_prefix = 1;
       }
+      extras_started = true;
+      uncovered = 0;
+    } else if (code.inline_len > 0) {
+      ++uncovered;
     }
+    if (code.inline_len > 0) elements += code.positions;
 
     if (code.unprintable) {
-      // The position counts the extra-code bytes written so far plus the characters they do
-      // not yet cover, as Access does, leaving out a leading modifier.
-      int64_t where = static_cast<int64_t>(position);
-      if (extras_started) {
-        where = static_cast<int64_t>(extras.size() + position) -
-                static_cast<int64_t>(extra_chars + extra_prefix);
-      }
+      // Counted from the extra-code bytes, so two after the two-accent 'ǆ'.
+      const size_t where = extras_started ? extras.size() + behind - extra_prefix : behind;
       int mark = (kUnprintablePositionStart + kUnprintablePositionStep * static_cast<int>(where)) |
                  kUnprintablePositionFlag;
       unprintables.push_back(static_cast<uint8_t>(mark >> 8));

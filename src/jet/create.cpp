@@ -599,6 +599,7 @@ Bytes CreateDatabaseImage(std::optional<double> creation_date) {
   }
 
   auto db = Database::Open(std::move(file));
+  db->key_verdicts().TrustAll();  // every key of the new file is ours
   {
     PageFile::Operation op(db->file());
     TableWriter objects(*db, kCatalogPage, "MSysObjects");
@@ -727,6 +728,7 @@ void CreateTable(Database& db, const TableDesign& layout) {
     for (const Bytes& s : sids)
       InsertAce(aces, static_cast<int32_t>(def.page), s, kFullAccess, false);
     op.Commit();
+    db.key_verdicts().Trust(def.page);  // its keys will all be ours
   } catch (...) {
     // The pages went back as they were; so must what the database cached of them.
     if (const CatalogEntry* e = db.FindTable("MSysObjects")) db.ReloadTableDef(e->tdef_page());

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "jet/header.h"
+#include "jet/key_verifier.h"
 #include "jet/page_allocator.h"
 #include "jet/page_file.h"
 #include "jet/table.h"
@@ -61,6 +62,9 @@ class Database {
   PageAllocator& allocator() { return allocator_; }
   // Reads the catalog again, after rows were added to or removed from MSysObjects.
   void ReloadCatalog();
+  // Whether the text keys of each index are as we build them, found out once a session
+  // before the writer first adds to the index.
+  KeyVerdicts& key_verdicts() { return key_verdicts_; }
 
  private:
   explicit Database(std::unique_ptr<PageFile> file);
@@ -71,6 +75,7 @@ class Database {
   DatabaseHeader header_;
   std::vector<CatalogEntry> catalog_;
   std::vector<std::pair<uint32_t, std::unique_ptr<TableDef>>> defs_;
+  KeyVerdicts key_verdicts_;
 };
 
 }  // namespace jet

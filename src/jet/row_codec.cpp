@@ -160,12 +160,16 @@ std::vector<StoredField> SplitRow(const TableDef& def, ByteSpan row, uint32_t pa
   return fields;
 }
 
-std::vector<Value> DecodeRow(PageFile& file, const TableDef& def, ByteSpan row, uint32_t page) {
+std::vector<Value> DecodeRow(PageFile& file, const TableDef& def, ByteSpan row, uint32_t page,
+                             const std::vector<bool>* wanted) {
   // Reading a long value reads other pages, and the page cache may let go of the row's own
   // page meanwhile: work on a copy of the row when it holds long values.
   Bytes copy;
-  if (std::any_of(def.columns.begin(), def.columns.end(),
-                  [](const ColumnDef& c) { return c.is_long_value(); })) {
+  bool long_values = false;
+  for (size_t k = 0; k < def.columns.size(); ++k) {
+    long_values = long_values || (def.columns[k].is_long_value() && (!wanted || (*wanted)[k]));
+  }
+  if (long_values) {
     copy.assign(row.begin(), row.end());
     row = copy;
   }
@@ -175,7 +179,9 @@ std::vector<Value> DecodeRow(PageFile& file, const TableDef& def, ByteSpan row, 
   for (size_t k = 0; k < fields.size(); ++k) {
     const ColumnDef& c = def.columns[k];
     const StoredField& f = fields[k];
-    if (c.type == ColumnType::kBoolean) {
+    if (wanted != nullptr && !(*wanted)[k]) {
+      values.emplace_back();
+    } else if (c.type == ColumnType::kBoolean) {
       values.emplace_back(f.present);
     } else if (!f.present) {
       values.emplace_back();

@@ -24,7 +24,9 @@ std::vector<StoredField> SplitRow(const TableDef& def, ByteSpan row, uint32_t pa
 
 // Decodes the row bytes into one value per live column, in column-number order (the order of
 // def.columns). Long values are read through `file`. `page` names the row's page in errors.
-std::vector<Value> DecodeRow(PageFile& file, const TableDef& def, ByteSpan row, uint32_t page);
+// With `wanted` (one flag per column), the other columns are left Null, unread.
+std::vector<Value> DecodeRow(PageFile& file, const TableDef& def, ByteSpan row, uint32_t page,
+                             const std::vector<bool>* wanted = nullptr);
 
 // Decodes one stored value of a fixed-size or variable column (not BOOLEAN, not long values).
 Value DecodeScalar(const ColumnDef& column, ByteSpan bytes, uint32_t page);

@@ -57,6 +57,10 @@ std::vector<Value> Table::ReadRow(RowLocator where) const {
 Table::Cursor::Cursor(const Table& table)
     : file_(table.file_), def_(table.def_), pages_(table.DataPages()) {}
 
+Table::Cursor::Cursor(const Table& table, std::vector<bool> wanted) : Cursor(table) {
+  wanted_ = std::move(wanted);
+}
+
 bool Table::Cursor::Next() {
   PageFile& file = *file_;
   while (page_index_ < pages_.size()) {
@@ -78,7 +82,8 @@ bool Table::Cursor::Next() {
         const RowLocator here{page_number, static_cast<uint8_t>(slot_)};
         const auto place = LocateRow(file, *def_, here);
         if (!place) continue;
-        values_ = DecodeRow(file, *def_, place->bytes, place->data.page);
+        values_ = DecodeRow(file, *def_, place->bytes, place->data.page,
+                            wanted_.empty() ? nullptr : &wanted_);
         locator_ = here;
         stored_.assign(place->bytes.begin(), place->bytes.end());
         stored_page_ = place->data.page;

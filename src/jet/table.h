@@ -51,6 +51,9 @@ class Table {
   class Cursor {
    public:
     explicit Cursor(const Table& table);
+    // A scan that reads only the columns flagged in `wanted` (one flag per column); the others
+    // read as Null.
+    Cursor(const Table& table, std::vector<bool> wanted);
     // Advances to the next row; false at the end.
     bool Next();
     RowLocator locator() const { return locator_; }
@@ -68,6 +71,7 @@ class Table {
     size_t page_index_ = 0;
     int slot_ = -1;
     RowLocator locator_;
+    std::vector<bool> wanted_;  // empty: every column
     std::vector<Value> values_;
     Bytes stored_;
     uint32_t stored_page_ = 0;

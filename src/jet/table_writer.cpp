@@ -123,9 +123,16 @@ TableWriter::TableWriter(Database& db, uint32_t tdef_page, std::string name)
     }
   }
   indexes_.resize(def_->real_indexes.size());
+  keys_verified_.assign(def_->real_indexes.size(), false);
 }
 
 TableWriter::~TableWriter() = default;
+
+void TableWriter::RequireOurKeys(size_t i) {
+  if (keys_verified_[i]) return;
+  db_.key_verdicts().Require(file_, *def_, name_, i);
+  keys_verified_[i] = true;
+}
 
 IndexWriter& TableWriter::Index(size_t i) {
   if (!indexes_[i]) {
@@ -263,6 +270,9 @@ void TableWriter::ReloadAfterFailure() {
 RowLocator TableWriter::Insert(std::vector<Value> values) {
   Prepared& p = *insert_scratch_;
   Prepare(values, nullptr, p);
+  for (size_t i = 0; i < p.keys.size(); ++i) {
+    if (p.indexed[i]) RequireOurKeys(i);
+  }
   // Unique keys are checked before anything is written. Other indexes learn whether the key
   // is new (for their count of distinct keys) from the insert itself, which finds the place
   // anyway.
@@ -333,6 +343,7 @@ void TableWriter::Update(RowLocator where, std::vector<Value> values) {
     old_indexed[i] = !(index.ignores_nulls() && IsAllNullKey(old_keys[i], index));
     changed[i] = old_keys[i] != p.keys[i] || old_indexed[i] != p.indexed[i];
     if (!changed[i] || !p.indexed[i]) continue;
+    RequireOurKeys(i);
     const bool exists = Index(i).ContainsKey(p.keys[i]);
     if (exists && index.is_unique() && !IsAllNullKey(p.keys[i], index)) {
       ThrowDuplicate(name_);

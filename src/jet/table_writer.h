@@ -37,6 +37,10 @@ class TableWriter {
   const TableDef& def() const { return *def_; }
   const std::string& name() const { return name_; }
 
+  // Before a row first adds an entry to a text index of a file this engine did not make, the
+  // index's stored keys are compared with ours (see key_verifier.h): where one differs, the
+  // write is refused (3251) and the file is left as it was.
+  //
   // Adds a row. `values` holds one value per live column in column-number order (the order
   // of def().columns); a Null autonumber gets the table's next number (or a new GUID), a
   // given one is kept and moves the counter past it. Returns where the row lives.
@@ -54,6 +58,8 @@ class TableWriter {
   uint32_t PageWithRoom(size_t row_size, uint32_t avoid);
   // The data page for AddRow of a row of `row_size` bytes, declaring just the bytes it changes.
   uint8_t* MutableForNewRow(uint32_t page, size_t row_size);
+  // Throws, before anything is written, when the keys of real index `i` are not all ours.
+  void RequireOurKeys(size_t i);
   void WriteCounters();
   void ReloadAfterFailure();
 
@@ -62,7 +68,8 @@ class TableWriter {
   TableDef* def_;
   std::string name_;
   std::vector<std::unique_ptr<IndexWriter>> indexes_;
-  uint32_t insert_page_ = 0;  // the page the last insert used, 0 when unknown
+  uint32_t insert_page_ = 0;         // the page the last insert used, 0 when unknown
+  std::vector<bool> keys_verified_;  // per real index: its verdict was asked for and was good
   // Insert's prepared row, kept so that its buffers serve the next row without allocating.
   std::unique_ptr<Prepared> insert_scratch_;
 };

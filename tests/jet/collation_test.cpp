@@ -71,7 +71,8 @@ TEST(CollationTest, MatchesAccessMadeKeysForTextInManyScripts) {
             "7f3c5e48403a2b034a4c1434a9090971010101018013061a801b0604802f060700");
   EXPECT_EQ(compact(u"\u00FCmlaut"), "7f6f605e4a6f6d011300");
 
-  // Every code unit from 0x01 to 0xFF in order: 255 characters, all four sections.
+  // Every code unit from 0x01 to 0xFF in order: 255 characters, all four sections. 'Æ', 'Þ',
+  // 'ß', 'æ' and 'þ' come after accented letters, and so take one position each.
   std::u16string latin1;
   for (char16_t c = 1; c <= 0xFF; ++c) latin1 += c;
   EXPECT_EQ(
@@ -92,6 +93,103 @@ TEST(CollationTest, MatchesAccessMadeKeysForTextInManyScripts) {
       "818f0623818f0624818f0625818f0626818f0627818f0628818f0629818f062a818f062b818f062c818f062d"
       "818f062e818f062f818f0630818f0631818f0632818f0633818f0634818f0635818f0636818f0637818f0638"
       "818f0639818f063a818f063b818f063c818f063d81c3068300");
+}
+
+// Keys Access stored in real files for names with 'ß': it sorts as "ss" and so takes two positions
+// where the key records an accent or an unprintable character after it.
+TEST(CollationTest, SharpSTakesTwoPositionsAsInAccessKeys) {
+  auto compact = [](std::u16string_view text) {
+    std::string hex = Key(text);
+    std::erase(hex, ' ');
+    for (char& c : hex) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return hex;
+  };
+  // Hyphens after it: unprintable positions 11 and 17, not 10 and 16.
+  EXPECT_EQ(compact(u"NuNuCa Nu\u00DF-Nougat-Creme"),
+            "7f626f626f4d4a07626f6b6b62646f554a6d4d695160510101010180330682804b068200");
+  // An accent after it: 26 placeholders before the umlaut of the 26th character.
+  EXPECT_EQ(compact(u"Plutzer Lebensmittelgro\u00DFm\u00E4rkte AG"),
+            "7f665e6f6d785169075e514c51626b60596d6d515e5569646b6b604a695c6d51074a5501020202020202"
+            "02020202020202020202020202020202020202021300");
+  // Before the accent it changes nothing.
+  EXPECT_EQ(compact(u"Heli S\u00FC\u00DFwaren GmbH & Co. KG"),
+            "7f57515e59076b6f6b6b734a6951620755604c570712074d641c075c55010202020202021300");
+  EXPECT_EQ(compact(u"Original Frankfurter gr\u00FCne So\u00DFe"),
+            "7f6469595559624a5e0753694a625c536f696d51690755696f6251076b646b6b51010202020202020202"
+            "0202020202020202020202020202021300");
+}
+
+// Every letter that sorts as several (ligatures, 'æ', 'þ', digraphs, in both cases) takes as
+// many positions as it has sort elements, in the accents and in the unprintables alike, until
+// the text's first accent; after one it takes a single position, as in the stored key of the
+// row of every character 0x01-0xFF.
+TEST(CollationTest, LettersThatSortAsSeveralTakeAPositionEach) {
+  struct Case {
+    std::u16string letter;
+    int positions;
+  };
+  const std::vector<Case> cases = {{u"\u00C6", 2},
+                                   {u"\u00E6", 2},
+                                   {u"\u00DE", 2},
+                                   {u"\u00FE", 2},
+                                   {u"\u00DF", 2},
+                                   {u"\u0152", 2},
+                                   {u"\u0153", 2},
+                                   {u"\u0132", 2},
+                                   {u"\u0133", 2},
+                                   {u"\u01C7", 2},
+                                   {u"\u01C8", 2},
+                                   {u"\u01C9", 2},
+                                   {u"\u01CA", 2},
+                                   {u"\u01CC", 2},
+                                   {u"\u01F1", 2},
+                                   {u"\u01F3", 2},
+                                   {u"\uFB00", 2},
+                                   {u"\uFB01", 2},
+                                   {u"\uFB02", 2},
+                                   {u"\uFB06", 2},
+                                   {u"\uFB03", 3},
+                                   {u"\uFB04", 3},
+                                   {u"\uFB05", 2},
+                                   {u"\u05F0", 2},
+                                   {u"\u05F2", 2},
+                                   // Characters with two-byte codes that are one element.
+                                   {u"^", 1},
+                                   {u"_", 1},
+                                   {u"\u00BD", 1},
+                                   {u"\u041C", 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Hex(Bytes(c.letter.begin(), c.letter.end())));
+    const std::string inline_codes = Key(c.letter).substr(2, Key(c.letter).size() - 2 - 6);
+    // An acute accent after it lands behind one placeholder per element.
+    std::string placeholders;
+    for (int i = 0; i < c.positions; ++i) placeholders += " 02";
+    EXPECT_EQ(Key(c.letter + u"\u00E9"), "7F" + inline_codes + " 51 01" + placeholders + " 0E 00");
+    // A hyphen after it is recorded at the position after its elements.
+    char mark[16];
+    std::snprintf(mark, sizeof mark, " %02X %02X", 0x80 | ((7 + 4 * c.positions) >> 8),
+                  (7 + 4 * c.positions) & 0xFF);
+    EXPECT_EQ(Key(c.letter + u"-"), "7F" + inline_codes + " 01 01 01 01" + mark + " 06 82 00");
+    // After an accent: one placeholder, and the hyphen at position 2.
+    EXPECT_EQ(Key(u"\u00E9" + c.letter + u"\u00E9"), "7F 51" + inline_codes + " 51 01 0E 02 0E 00");
+    EXPECT_EQ(Key(u"\u00E9" + c.letter + u"-"),
+              "7F 51" + inline_codes + " 01 0E 01 01 01 80 0F 06 82 00");
+  }
+  // Where the accent comes later, the letter before it still counts its elements.
+  EXPECT_EQ(Key(u"\u00DFa\u00E9\u00DF\u00E9"), "7F 6B 6B 4A 51 6B 6B 51 01 02 02 02 0E 02 0E 00");
+  // A digraph with its own accents (two extra bytes) counts two, as it did before.
+  EXPECT_EQ(Key(u"\u01C6\u00E9"), "7F 4F 78 51 01 02 14 0E 00");
+  EXPECT_EQ(Key(u"\u01C6-"), "7F 4F 78 01 02 14 01 01 01 80 0F 06 82 00");
+  // Texts that differ only in where the hyphen stands stay apart and ordered.
+  EXPECT_LT(CompareText("\xC3\x9F-a",
+                        "\xC3\x9F"
+                        "a-"),
+            0);
+  EXPECT_TRUE(
+      TextEquals("Stra\xC3\x9F"
+                 "e",
+                 "STRA\xC3\x9F"
+                 "E"));
 }
 
 TEST(CollationTest, DescendingFlipsEverythingAfterTheFlagAndEndsInFF00) {

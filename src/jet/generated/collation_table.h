@@ -17,6 +17,9 @@ inline constexpr uint32_t kSecondaryShift = 16;
 inline constexpr uint32_t kKindShift = 24;
 inline constexpr uint32_t kHasExtraBit = 0x10000000;
 inline constexpr uint32_t kCrazyTwoBit = 0x20000000;
+// Set on a two-byte inline code that is two sort elements (sharp s is "ss"), which take two
+// positions where a key records accents and unprintable characters.
+inline constexpr uint32_t kTwoPositionsBit = 0x40000000;
 
 // clang-format off
 enum CodeKind : uint8_t {
@@ -39,7 +42,8 @@ struct LongCode {
   uint8_t inline_bytes[4];
   uint8_t extra_len;
   uint8_t extra_bytes[2];
-  uint8_t crazy;  // 0 none, else the crazy code (2 or 3)
+  uint8_t crazy;      // 0 none, else the crazy code (2 or 3)
+  uint8_t positions;  // sort elements of the inline code (the ligature "ffi" is three)
 };
 
 // Start in kBlockPool of the block of each 16 code units.
