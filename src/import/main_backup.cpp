@@ -48,15 +48,20 @@ std::optional<std::pair<std::string, int>> OrderOf(const std::string& name,
   return std::pair{stamp, number};
 }
 
-// A name not yet taken in `folder` for a backup made at `when`.
+// A name for a backup made at `when` that sorts after every backup in `folder`: within one
+// second the next number after the highest there, since pruning frees the low ones.
 std::string FreeName(const std::string& main_path, const std::string& folder,
                      const tasks::LocalTime& when) {
-  const std::string base = Prefix(main_path) + Stamp(when);
+  const std::string prefix = Prefix(main_path);
+  const std::string stamp = Stamp(when);
   const std::string extension = fs::path(main_path).extension().string();
-  std::string name = base + extension;
-  for (int n = 2; fs::exists(fs::path(folder) / name); ++n) {
-    name = base + " (" + std::to_string(n) + ")" + extension;
+  int highest = 0;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+    const auto order = OrderOf(entry.path().filename().string(), prefix, extension);
+    if (order && order->first == stamp) highest = std::max(highest, std::max(order->second, 1));
   }
+  const std::string name =
+      prefix + stamp + (highest == 0 ? "" : " (" + std::to_string(highest + 1) + ")") + extension;
   return (fs::path(folder) / name).string();
 }
 
