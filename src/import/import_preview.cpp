@@ -1,5 +1,6 @@
 #include "import/import_preview.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -172,7 +173,12 @@ std::string PreviewText(const PreviewResult& preview) {
     text += "\n";
   }
   text += "Result lines and additional data it would write:\n" + (rows.empty() ? "  none\n" : rows);
-  for (const std::string& entry : preview.log_entries) text += "Log: " + Lines(entry) + "\n";
+  for (const std::string& entry : preview.log_entries) {
+    // The summary is logged as it is shown: once is enough.
+    const bool shown = std::any_of(preview.messages.begin(), preview.messages.end(),
+                                   [&](const platform::Message& m) { return m.text == entry; });
+    if (!shown) text += "Log: " + Lines(entry) + "\n";
+  }
   for (const platform::Message& message : preview.messages) {
     text += "Would show: " + Lines(message.text) + "\n";
   }

@@ -7,6 +7,7 @@
 
 #include "app/program_values.h"
 #include "db/dao.h"
+#include "import/import_preview.h"
 #include "import/main_backup.h"
 #include "import/undo_import.h"
 #include "import/update_run.h"
@@ -172,6 +173,28 @@ TEST_F(BackupAndUndo, OnlyTheNewestBackupsAreKeptInTheOrderTheyWereMade) {
   const import_task::UndoOutcome undo = import_task::UndoLastImport(main_);
   EXPECT_FALSE(undo.restored);
   EXPECT_NE(undo.message.find("did not record"), std::string::npos) << undo.message;
+}
+
+TEST_F(BackupAndUndo, ThePreviewSaysWhatWouldBeWrittenAndWhy) {
+  platform::testing::FakePrompter errors;
+  const import_task::PreviewResult preview =
+      import_task::PreviewUpdate({folder_ + app::kMainDatabaseName, onsite_}, errors);
+  const std::string text = import_task::PreviewText(preview);
+  for (const char* expected : {
+           "  W1 ref 3: replaced\n"
+           "    main certificate C-30: 2 (Cert_No +1; status D +1)\n"
+           "    on-site certificate C-30: 4 (later Cal_Date +2; Cert_No +1; status D +1)\n",
+           "  additional data W1 ref 3: rewritten\n",
+           "  result line C-30 test 2: overwritten\n",
+           "  result line C-30 test 3: appended\n",
+           "Would show: Update Complete.\n0 new instruments copied\n1 new calibrations copied\n"
+           "2 new results copied\n",
+           "The main database was not changed",
+       }) {
+    EXPECT_NE(text.find(expected), std::string::npos) << expected << "\nin:\n" << text;
+  }
+  EXPECT_EQ(text.find("Log: Update Complete."), std::string::npos) << "the summary twice";
+  EXPECT_TRUE(import_task::BackupsOf(main_, folder_).empty()) << "a preview makes no backup";
 }
 
 }  // namespace
