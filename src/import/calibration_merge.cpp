@@ -54,6 +54,16 @@ jet::Value InstrumentStatus(db::Database& database, const jet::Value& inst_id) {
   return status;
 }
 
+// A key field as the report shows it; empty when it is Null or cannot be read.
+std::string TextOf(const db::Recordset& rs, std::string_view field) {
+  const FieldRead value = TryRead(rs, field);
+  try {
+    return value ? CaptionText(*value) : "";
+  } catch (const jet::Error&) {
+    return "";
+  }
+}
+
 RowCopy CopyOfRow(const db::Recordset& rs) {
   RowCopy row;
   const db::Fields fields = rs.Fields();
@@ -103,7 +113,7 @@ class CalibrationMerge {
     // The list's own moves are not skipped: a list that cannot move on would otherwise be
     // walked for ever. Their failure ends the merge and goes to the update's prompt.
     while (!list_.Eof()) {
-      MergeCurrent();
+      MergeRecorded();
       list_.MoveNext();
     }
     list_.Close();
@@ -111,18 +121,51 @@ class CalibrationMerge {
   }
 
  private:
+  // One on-site calibration, with its line of the report: also when a failure ends the merge.
+  void MergeRecorded() {
+    CalibrationLine line;
+    line.inst_id = TextOf(list_, schema::kInstId);
+    line.cal_ref = TextOf(list_, schema::kCalRef);
+    line.onsite_cert_no = TextOf(list_, schema::kCertNo);
+    try {
+      MergeCurrent(line);
+    } catch (const jet::Error& e) {
+      if (line.note.empty()) line.note = e.description();
+      state_.report.calibrations.push_back(std::move(line));
+      throw;
+    }
+    state_.report.calibrations.push_back(std::move(line));
+  }
+
+  // A step under the merge's rule; a failure's description goes into the report's note.
+  template <typename Step>
+  bool Run(CalibrationLine& line, Step&& step) {
+    return skip_rule_.Run([&] {
+      try {
+        step();
+      } catch (const jet::Error& e) {
+        AddNote(line, e.description());
+        throw;
+      }
+    });
+  }
+
+  static void AddNote(CalibrationLine& line, const std::string& text) {
+    line.note += (line.note.empty() ? "" : "; ") + text;
+  }
+
   // One on-site calibration. Returns early when a step that later steps depend on failed
   // under the skip rule: nothing is then deleted or copied on values left from an earlier
   // calibration.
-  void MergeCurrent() {
-    skip_rule_.Run([&] {
+  void MergeCurrent(CalibrationLine& line) {
+    Run(line, [&] {
       progress_.SetStatus("Importing calibration " +
                           CaptionText(list_.Fields(schema::kCertNo).Value()));
       progress_.SetBar(list_.PercentPosition());
     });
     progress_.LetEventsRun();
 
-    if (!skip_rule_.Run([&] {
+    if (!Run(line, [&] {
           main_version_ = homeDB_.OpenRecordset(
               db::ImportCalibrationSql(db::ConcatText(list_.Fields(schema::kInstId).Value()),
                                        list_.Fields(schema::kCalRef).Value()));
@@ -132,7 +175,7 @@ class CalibrationMerge {
     bool NewCal = false;
     bool NewCalEntry = false;
     bool has_main = false;
-    if (!skip_rule_.Run([&] { has_main = !main_version_.Eof(); })) return;
+    if (!Run(line, [&] { has_main = !main_version_.Eof(); })) return;
 
     RowCopy deleted;  // the main version, while it is replaced
     bool replacing = false;
@@ -140,37 +183,52 @@ class CalibrationMerge {
       NewCal = true;
       NewCalEntry = true;
     } else {
+      line.main_cert_no = TextOf(main_version_, schema::kCertNo);
       bool differ = false;
-      if (!skip_rule_.Run([&] { differ = RowsDiffer(list_, main_version_); })) return;
-      if (!differ) return;
+      if (!Run(line, [&] { differ = RowsDiffer(list_, main_version_); })) return;
+      if (!differ) {
+        line.outcome = CalibrationOutcome::kEqual;
+        return;
+      }
       const Scores scores = Score();
+      line.scored = true;
+      line.main = scores.home_parts;
+      line.onsite = scores.mobile_parts;
+      if (!scores.dates_failure.empty()) AddNote(line, scores.dates_failure);
       if (scores.mobile > scores.home) {
         // Kept until the on-site version is in: a version that cannot be appended must not
         // cost the laboratory the one it replaces.
-        if (!skip_rule_.Run([&] { deleted = CopyOfRow(main_version_); })) return;
+        if (!Run(line, [&] { deleted = CopyOfRow(main_version_); })) return;
         // A main version that could not be deleted stays, and the on-site one is not added
         // beside it.
-        if (!skip_rule_.Run([&] { main_version_.Delete(); })) return;
+        if (!Run(line, [&] { main_version_.Delete(); })) return;
         replacing = true;
         NewCal = true;
+      } else {
+        line.outcome = CalibrationOutcome::kKept;
       }
     }
     if (!NewCal) return;
 
-    skip_rule_.Run([&] { CountOne(state_.NewCalibrationCount); });
+    Run(line, [&] { CountOne(state_.NewCalibrationCount); });
     db::Recordset source;
     try {
       source = AppendOnsiteVersion(MobileDB_, homeDB_, list_);
-    } catch (const jet::Error&) {
-      if (replacing) Restore(homeDB_, deleted);
+    } catch (const jet::Error& e) {
+      AddNote(line, e.description());
+      if (replacing) {
+        Restore(homeDB_, deleted);
+        AddNote(line, "main version put back");
+      }
       if (!skip_rule_.active()) throw;
       return;
     }
-    skip_rule_.Run([&] {
+    line.outcome = replacing ? CalibrationOutcome::kReplaced : CalibrationOutcome::kNew;
+    Run(line, [&] {
       FindAdditional(MobileDB_, homeDB_, source.Fields(schema::kInstId).Value(),
-                     source.Fields(schema::kCalRef).Value());
+                     source.Fields(schema::kCalRef).Value(), state_);
     });
-    skip_rule_.Run([&] {
+    Run(line, [&] {
       FindResults(MobileDB_, homeDB_, source.Fields(schema::kCertNo).Value(), NewCalEntry, state_);
     });
   }

@@ -9,7 +9,7 @@ namespace import_task {
 ImportLog::ImportLog() : now_([] { return tasks::GeneralDateTime(tasks::LocalNow()); }) {}
 
 void ImportLog::StartLog() {
-  LogFilePath_ = kImportLogName;
+  LogFilePath_ = path_;
   Append(now_(), true);
   Append(kImportLogHeader, false);
 }

@@ -21,6 +21,9 @@ class ImportLog {
   // The date-time line shows the local time as the laboratory's Windows writes it.
   ImportLog();
   explicit ImportLog(DateTimeText now) : now_(std::move(now)) {}
+  // A log written elsewhere than "ImportLog.txt" in the current folder: the preview's, which
+  // must leave the laboratory's log of the last real update alone.
+  ImportLog(DateTimeText now, std::string path) : now_(std::move(now)), path_(std::move(path)) {}
 
   // Sets the log's path to "ImportLog.txt" and writes the file afresh: the date-time line and
   // the header line.
@@ -36,6 +39,7 @@ class ImportLog {
   void Append(std::string_view text, bool truncate);
 
   DateTimeText now_;
+  std::string path_ = kImportLogName;
   std::string LogFilePath_;
 };
 

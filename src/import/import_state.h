@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "import/import_report.h"
+
 namespace import_task {
 
 // Counts are 32-bit: a large site visit brings tens of thousands of result lines, and a
@@ -13,6 +15,8 @@ struct ImportState {
   int32_t NewCalibrationCount = 0;
   int32_t NewResultCount = 0;
   bool ProblemDetected = false;
+  // Every calibration looked at and every row written, for the report.
+  ImportReport report;
 
   void Reset() { *this = ImportState{}; }
 };

@@ -29,6 +29,7 @@ void ScanInstruments(db::Database& MobileDB, db::Database& homeDB, ImportState& 
         throw;
       }
       target.Close();
+      state.report.rows.push_back(InstrumentRow(inst_id));
     }
     onsite.MoveNext();
   }

@@ -10,9 +10,10 @@
 namespace import_task {
 
 // Adds the calibration's first on-site additional-data row to the main database, or
-// overwrites the main row found for the calibration with it. Nothing is counted.
+// overwrites the main row found for the calibration with it. Nothing is counted; the row
+// written goes into the state's report.
 void FindAdditional(db::Database& MobileDB, db::Database& homeDB, const jet::Value& Inst_Id,
-                    const jet::Value& Cal_Ref);
+                    const jet::Value& Cal_Ref, ImportState& state);
 
 // Brings the certificate's on-site result lines over. A calibration new to the main database
 // (`NewCalEntry`) has every line appended; one that replaced the main version is merged line by

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 
+#include "import/import_report.h"
 #include "jet/value.h"
 #include "tasks/failure_rule.h"
 
@@ -35,6 +36,10 @@ struct Scores {
   int mobile = 0;
   int home = 0;
   bool clash = false;  // two different certificate numbers met
+  // The rules that gave each version its points, for the report.
+  SideScore mobile_parts;
+  SideScore home_parts;
+  std::string dates_failure;  // why the date and time steps stopped short, if they did
 };
 
 // Scores the on-site and the main version. The date and time steps stop at their first

@@ -1,11 +1,16 @@
 #include "import/update_run.h"
 
+#include <filesystem>
+
 #include "db/dao.h"
 #include "db/schema.h"
 #include "import/calibration_merge.h"
+#include "import/import_report.h"
 #include "import/instrument_merge.h"
+#include "import/main_backup.h"
 #include "jet/error.h"
 #include "platform/files.h"
+#include "tasks/date_text.h"
 #include "tasks/failure_rule.h"
 #include "tasks/runtime_errors.h"
 
@@ -19,8 +24,9 @@ using platform::Icon;
 
 class Update {
  public:
-  Update(const ImportRequest& request, UpdateSurroundings& s, ImportLog& log)
-      : request_(request), s_(s), log_(log) {}
+  Update(const ImportRequest& request, UpdateSurroundings& s, ImportLog& log,
+         const UpdateSafeguards& safeguards)
+      : request_(request), s_(s), log_(log), safeguards_(safeguards) {}
 
   UpdateResult Run() {
     const std::string& path = request_.onsite_path;
@@ -34,6 +40,10 @@ class Update {
       onsite_ = db::DBEngine().Workspaces(0).OpenDatabase(platform::NativePath(path));
     } catch (const jet::Error& e) {
       s_.prompter.Show({"File Error: " + e.description(), Buttons::kOk, Icon::kNone, ""});
+      Release();
+      return result_;
+    }
+    if (safeguards_.backup && !Backup()) {
       Release();
       return result_;
     }
@@ -97,6 +107,23 @@ class Update {
   }
 
  private:
+  // Copies the main database before anything is written; shows why when it cannot.
+  bool Backup() {
+    const std::string main = platform::NativePath(request_.main_database_path);
+    const std::string folder = safeguards_.backup_folder.empty()
+                                   ? std::filesystem::path(main).parent_path().string()
+                                   : safeguards_.backup_folder;
+    const BackupMade made =
+        BackupMainDatabase(main, folder.empty() ? "." : folder, tasks::LocalNow());
+    if (made.path.empty()) {
+      s_.prompter.Show({std::string(kBackupFailed) + kCr + made.error, Buttons::kOk,
+                        Icon::kExclamation, kImportTitle});
+      return false;
+    }
+    result_.backup_path = made.path;
+    return true;
+  }
+
   // "No" at the error prompt: the databases are released, and the progress window and the busy
   // pointer do not outlive the update that showed them.
   void StopHere() {
@@ -119,6 +146,7 @@ class Update {
   const ImportRequest& request_;
   UpdateSurroundings& s_;
   ImportLog& log_;
+  const UpdateSafeguards& safeguards_;
   db::Database main_;
   db::Database onsite_;
   UpdateResult result_;
@@ -129,8 +157,23 @@ class Update {
 }  // namespace
 
 UpdateResult RunUpdate(const ImportRequest& request, UpdateSurroundings& surroundings,
-                       ImportLog& log) {
-  return Update(request, surroundings, log).Run();
+                       ImportLog& log, const UpdateSafeguards& safeguards) {
+  UpdateResult result = Update(request, surroundings, log, safeguards).Run();
+  if (result.end == UpdateEnd::kRefused) return result;
+  // Both databases are closed by now: the fingerprint is of the file as the update left it.
+  if (!result.backup_path.empty()) {
+    if (const auto after = FingerprintOf(platform::NativePath(request.main_database_path))) {
+      WriteFingerprint(FingerprintPathOf(result.backup_path), *after);
+    }
+  }
+  if (safeguards.report) {
+    const ImportState& s = result.state;
+    WriteReport(
+        ReportPathBeside(log.LogFilePath()), s.report,
+        {result.end == UpdateEnd::kCompleted ? "completed" : "stopped", s.NewInstrumentCount,
+         s.NewCalibrationCount, s.NewResultCount, result.backup_path});
+  }
+  return result;
 }
 
 std::string SummaryText(const ImportState& state) {

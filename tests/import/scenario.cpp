@@ -192,6 +192,7 @@ ScenarioCase ReadCase(const std::string& path) {
   };
   c.check_log = lines_of("expected log", c.expected_log);
   c.check_prompts = lines_of("expected prompts", c.expected_prompts);
+  c.check_report = lines_of("expected report", c.expected_report);
   return c;
 }
 

@@ -8,6 +8,8 @@
 //   == expected main     tables to compare after the import (named columns, rows in any order)
 //   == expected log      the log's lines after the header; "\r" marks a carriage return
 //   == expected prompts  every box shown: "buttons icon title | text"
+//   == expected report   ImportReport.csv's lines after its header, the last run's; the backup's
+//                        path in the last line written as <backup>
 //
 // A table is "[Name; modifiers]", a header line of column names separated by "|", then rows.
 // Modifiers: "noindex" (no indexes), "absent" (no such table), "drop Col", "Col=type" (type
@@ -41,6 +43,8 @@ struct ScenarioCase {
   bool check_log = false;
   std::vector<std::string> expected_prompts;
   bool check_prompts = false;
+  std::vector<std::string> expected_report;
+  bool check_report = false;
 };
 
 ScenarioCase ReadCase(const std::string& path);

@@ -1,14 +1,19 @@
 // Runs every case in cases/ through the update as the import window runs it, then compares the
-// main tables, the log and the boxes shown with the case's expectations, and checks that every
-// file the import wrote is consistent.
+// main tables, the log, the boxes shown and the report with the case's expectations, and checks
+// that every file the import wrote is consistent. Before every run the preview runs on the same
+// files with the same answers: it must leave the main file as it was and predict the run.
 #include "scenario.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "app/program_values.h"
+#include "import/import_preview.h"
+#include "import/main_backup.h"
 #include "import/update_run.h"
 #include "jet/consistency_check.h"
 #include "jet/database.h"
@@ -42,6 +47,86 @@ std::string Problems(const std::string& path) {
   return out;
 }
 
+std::vector<platform::Answer> Answers(const ScenarioCase& c) {
+  std::vector<platform::Answer> answers;
+  std::istringstream in(c.settings.contains("answers") ? c.settings.at("answers") : "");
+  for (std::string a; in >> a;) {
+    answers.push_back(a == "yes" ? platform::Answer::kYes : platform::Answer::kNo);
+  }
+  return answers;
+}
+
+std::string Bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+// Everything the report says, with the update's end taken as completed: what the preview must
+// predict.
+std::string ReportOf(const import_task::UpdateResult& result) {
+  return import_task::ReportCsv(
+      result.state.report, {"", result.state.NewInstrumentCount, result.state.NewCalibrationCount,
+                            result.state.NewResultCount, ""});
+}
+
+// The report file's lines after the header, the backup's path as <backup>.
+std::vector<std::string> ReportLines(const std::string& path, const std::string& backup) {
+  std::vector<std::string> lines;
+  std::istringstream in(Bytes(path));
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!backup.empty()) {
+      if (const size_t at = line.find(backup); at != std::string::npos) {
+        line.replace(at, backup.size(), "<backup>");
+      }
+    }
+    lines.push_back(line);
+  }
+  if (!lines.empty()) lines.erase(lines.begin());
+  return lines;
+}
+
+// The preview of one run, made just before it: the main file stays as it was, byte for byte
+// and in its modification time, and nothing appears in the current folder.
+import_task::PreviewResult Preview(const ScenarioCase& c, const import_task::ImportRequest& request,
+                                   const std::string& main_path, const std::string& folder) {
+  platform::testing::FakePrompter errors;
+  for (platform::Answer a : Answers(c)) errors.answers.push_back(a);
+  const bool main_exists = std::filesystem::exists(main_path);
+  const std::string bytes = main_exists ? Bytes(main_path) : "";
+  const auto time =
+      main_exists ? std::filesystem::last_write_time(main_path) : std::filesystem::file_time_type();
+  std::vector<std::string> files_before;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    files_before.push_back(entry.path().filename().string());
+  }
+  import_task::PreviewResult preview = import_task::PreviewUpdate(request, errors);
+  EXPECT_EQ(preview.error, "");
+  EXPECT_TRUE(preview.main_unchanged);
+  if (main_exists) {
+    EXPECT_TRUE(Bytes(main_path) == bytes) << "the preview changed the main database";
+    EXPECT_EQ(std::filesystem::last_write_time(main_path), time);
+  }
+  std::vector<std::string> files_after;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    files_after.push_back(entry.path().filename().string());
+  }
+  std::sort(files_before.begin(), files_before.end());
+  std::sort(files_after.begin(), files_after.end());
+  EXPECT_EQ(files_after, files_before) << "the preview wrote beside the databases";
+  return preview;
+}
+
+// The boxes other than the error prompt, which the preview puts to its own prompter.
+std::vector<std::string> Boxes(const std::vector<platform::Message>& messages) {
+  std::vector<std::string> texts;
+  for (const auto& m : messages) {
+    if (m.buttons == platform::Buttons::kYesNo && m.icon == platform::Icon::kNone) continue;
+    texts.push_back(m.text);
+  }
+  return texts;
+}
+
 class ScenarioTest : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(ScenarioTest, MergesAsExpected) {
@@ -59,10 +144,7 @@ TEST_P(ScenarioTest, MergesAsExpected) {
   // Joined as the laboratory joins it; the file layer resolves the backslash.
   values.main_database_path = folder + app::kMainDatabaseName;
   platform::testing::FakePrompter prompter;
-  std::istringstream answers(c.settings.contains("answers") ? c.settings.at("answers") : "");
-  for (std::string a; answers >> a;) {
-    prompter.answers.push_back(a == "yes" ? platform::Answer::kYes : platform::Answer::kNo);
-  }
+  for (platform::Answer a : Answers(c)) prompter.answers.push_back(a);
   // Answers are for the Yes/No boxes only: the OK boxes take none.
   struct YesNoOnly : platform::Prompter {
     platform::testing::FakePrompter& inner;
@@ -91,8 +173,31 @@ TEST_P(ScenarioTest, MergesAsExpected) {
   const int runs = c.settings.contains("runs") ? std::stoi(c.settings.at("runs")) : 1;
   import_task::UpdateResult result;
   for (int run = 0; run < runs; ++run) {
+    const import_task::ImportRequest request{values.main_database_path, path};
+    const import_task::PreviewResult preview = Preview(c, request, main_path, folder);
+    const size_t boxes_before = prompter.messages.size();
     import_task::ImportLog log([] { return "01/02/2024 10:00:00"; });
-    result = import_task::RunUpdate({values.main_database_path, path}, surroundings, log);
+    result = import_task::RunUpdate(request, surroundings, log);
+
+    // The preview said what the run did: its end, its counts, every calibration's outcome
+    // and points, every row written, its log lines and its boxes.
+    EXPECT_EQ(preview.update.end, result.end);
+    EXPECT_EQ(preview.update.summary, result.summary);
+    EXPECT_EQ(ReportOf(preview.update), ReportOf(result));
+    const std::vector<platform::Message> run_boxes(prompter.messages.begin() + boxes_before,
+                                                   prompter.messages.end());
+    EXPECT_EQ(Boxes(preview.messages), Boxes(run_boxes));
+    if (result.end != import_task::UpdateEnd::kRefused) {
+      std::vector<std::string> logged = LogEntries(folder + "/ImportLog.txt");
+      logged.erase(logged.begin(), logged.begin() + std::min<size_t>(2, logged.size()));
+      std::vector<std::string> predicted;
+      for (std::string entry : preview.log_entries) {
+        std::string shown;
+        for (char ch : entry) shown += ch == '\r' ? std::string("\\r") : std::string(1, ch);
+        predicted.push_back(shown);
+      }
+      EXPECT_EQ(predicted, logged);
+    }
   }
   ASSERT_TRUE(platform::SetCurrentFolder(previous_folder));
 
@@ -122,6 +227,15 @@ TEST_P(ScenarioTest, MergesAsExpected) {
     EXPECT_EQ(entries[1], "Quorvel on-site database import log");
     entries.erase(entries.begin(), entries.begin() + 2);
     EXPECT_EQ(entries, c.expected_log);
+  }
+  if (c.check_report) {
+    EXPECT_EQ(ReportLines(folder + "/ImportReport.csv", result.backup_path), c.expected_report);
+  }
+  // A run that wrote has its backup, verified, and the fingerprint of the file it left.
+  if (result.end != import_task::UpdateEnd::kRefused) {
+    ASSERT_FALSE(result.backup_path.empty());
+    EXPECT_EQ(import_task::ReadFingerprint(import_task::FingerprintPathOf(result.backup_path)),
+              import_task::FingerprintOf(main_path));
   }
   if (c.check_prompts) {
     std::vector<std::string> shown;
