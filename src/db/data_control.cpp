@@ -22,11 +22,7 @@ void DataControl::SetDatabaseName(std::string path) {
 void DataControl::Refresh() {
   recordset_.Close();
   recordset_ = db::Recordset();
-  // The list only reads: a read-only connection leaves the file free for a writer (an import in
-  // another of our programs) for as long as the window stays open.
-  if (!database_.IsOpen()) {
-    database_ = DBEngine().OpenDatabase(database_name_, jet::OpenMode::kReadOnly);
-  }
+  if (!database_.IsOpen()) database_ = DBEngine().OpenDatabase(database_name_);
   recordset_ = database_.OpenRecordset(record_source_);
 }
 
