@@ -13,6 +13,8 @@
 
 #include "app/controls.h"
 #include "app/loading_splash.h"
+#include "app/paint_now.h"
+#include "app/placement.h"
 #include "app/reconciler.h"
 #include "app/twips.h"
 #include "db/schema.h"
@@ -188,9 +190,9 @@ void ExportWindow::Load() {
   const ProgramValues& values = services_.values;
   tasks::SkipFailures({
       [&] {
-        show();
+        CentreOnScreen(this);
         setEnabled(false);
-        repaint();
+        ShowAndPaintNow(this);
       },
       [&] {
         setWindowTitle(windowTitle() + QString::fromStdString(kSourceCaptionStart +

@@ -13,7 +13,7 @@ namespace app {
 ProgressWindow::~ProgressWindow() { Unload(); }
 
 Form_Progress& ProgressWindow::Loaded() {
-  if (!form_) form_ = new Form_Progress();
+  if (!form_) form_ = new Form_Progress(owner_ ? owner_() : nullptr);
   return *form_;
 }
 
