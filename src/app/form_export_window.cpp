@@ -80,7 +80,8 @@ std::string NoMatchText(const std::string& pattern) {
 }
 
 std::string FolderPart(const std::string& path) {
-  const size_t last = path.rfind('\\');
+  // Typed paths may use either separator: the system takes both.
+  const size_t last = path.find_last_of("\\/");
   return last == std::string::npos ? std::string() : path.substr(0, last + 1);
 }
 
