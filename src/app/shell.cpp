@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "app/paint_now.h"
+#include "app/window_probe.h"
 #include "platform/display_text.h"
 
 namespace app {
@@ -31,6 +32,7 @@ void Shell::SetTitleInfo(const std::string& text) {
   if (!title_) return;
   title_->InfoLab->setText(platform::DisplayText(text));
   PaintNow(title_);
+  ProbeWindow(title_, "title");
 }
 
 void Shell::UnloadTitle() {
@@ -46,7 +48,8 @@ void Shell::ShowMenu() {
   }
   menu_ = new Form_Intro(values_, *this);
   menu_->setAttribute(Qt::WA_DeleteOnClose);
-  menu_->show();
+  ShowAndPaintNow(menu_);
+  ProbeWindow(menu_, "menu");
 }
 
 void Shell::ShowStop(const std::string& message) {
@@ -84,7 +87,8 @@ void Shell::OpenTask(Task task, const std::string& name) {
   QWidget* window = factory->second(*this);
   window->setAttribute(Qt::WA_DeleteOnClose);
   task_window_ = window;
-  window->show();
+  ShowAndPaintNow(window);
+  ProbeWindow(window, "task");
 }
 
 void Shell::ReturnToMenu(QWidget* task_window) {
