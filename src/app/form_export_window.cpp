@@ -13,6 +13,8 @@
 
 #include "app/controls.h"
 #include "app/loading_splash.h"
+#include "app/paint_now.h"
+#include "app/placement.h"
 #include "app/reconciler.h"
 #include "app/twips.h"
 #include "db/schema.h"
@@ -78,7 +80,8 @@ std::string NoMatchText(const std::string& pattern) {
 }
 
 std::string FolderPart(const std::string& path) {
-  const size_t last = path.rfind('\\');
+  // Typed paths may use either separator: the system takes both.
+  const size_t last = path.find_last_of("\\/");
   return last == std::string::npos ? std::string() : path.substr(0, last + 1);
 }
 
@@ -188,9 +191,9 @@ void ExportWindow::Load() {
   const ProgramValues& values = services_.values;
   tasks::SkipFailures({
       [&] {
-        show();
+        CentreOnScreen(this);
         setEnabled(false);
-        repaint();
+        ShowAndPaintNow(this);
       },
       [&] {
         setWindowTitle(windowTitle() + QString::fromStdString(kSourceCaptionStart +

@@ -39,8 +39,8 @@ inline constexpr char kNoMatchTitle[] = "No Matching Customer(s)";
 std::string SearchPromptText();
 // The answer to a search that found nothing.
 std::string NoMatchText(const std::string& pattern);
-// The folder part of a path: the text up to and including its last backslash, or the empty
-// text when it has none.
+// The folder part of a path: the text up to and including its last separator, backslash or
+// slash, or the empty text when it has none.
 std::string FolderPart(const std::string& path);
 
 // What the window reads and drives outside itself.

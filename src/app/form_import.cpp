@@ -1,13 +1,12 @@
 #include "app/form_import.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 
 #include "app/controls.h"
+#include "app/placement.h"
 #include "app/shell.h"
 #include "app/twips.h"
 
@@ -53,10 +52,7 @@ Form_Import::Form_Import(ImportWindowServices services, QWidget* parent)
 Form_Import::~Form_Import() = default;
 
 void Form_Import::Load() {
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QRect area = screen->geometry();
-    move(area.left() + (area.width() - width()) / 2, area.top() + (area.height() - height()) / 2);
-  }
+  CentreOnScreen(this);
   setWindowTitle(QString::fromStdString(
       import_task::ImportWindowCaption(services_.values.main_database_path)));
 }

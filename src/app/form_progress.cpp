@@ -1,16 +1,17 @@
 #include "app/form_progress.h"
 
-#include <QGuiApplication>
+#include <QCloseEvent>
 #include <QLabel>
 #include <QProgressBar>
-#include <QScreen>
 
 #include "app/controls.h"
+#include "app/placement.h"
 #include "app/twips.h"
 
 namespace app {
 
-Form_Progress::Form_Progress(QWidget* parent) : QWidget(parent) {
+Form_Progress::Form_Progress(QWidget* owner)
+    : QWidget(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
   setObjectName("Form_Progress");
   setWindowTitle("Export Progress");
   setFixedSize(Px(6300), Px(1800));
@@ -29,10 +30,9 @@ Form_Progress::Form_Progress(QWidget* parent) : QWidget(parent) {
   ProgressBar1->setGeometry(Px(600), Px(1080), Px(5460), Px(420));
 
   // Load step: centre on the screen.
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QRect area = screen->geometry();
-    move(area.left() + (area.width() - width()) / 2, area.top() + (area.height() - height()) / 2);
-  }
+  CentreOnScreen(this);
 }
+
+void Form_Progress::closeEvent(QCloseEvent* event) { event->ignore(); }
 
 }  // namespace app

@@ -1,18 +1,20 @@
 #include "app/loading_splash.h"
 
-#include <QCoreApplication>
 #include <QLabel>
 
+#include "app/paint_now.h"
+#include "app/placement.h"
+#include "app/window_probe.h"
 #include "platform/display_text.h"
 
 namespace app {
 
 LoadingSplash::LoadingSplash(const std::string& text) : form_(new Infoform()) {
   form_->InfoLab->setText(platform::DisplayText(text));
-  form_->show();
-  // Only the window system's own messages: the slow step that follows handles no input.
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-  form_->repaint();
+  CentreOnScreen(form_);
+  // The slow step that follows handles no input.
+  ShowAndPaintNow(form_);
+  ProbeWindow(form_, "loading");
 }
 
 LoadingSplash::~LoadingSplash() { delete form_.data(); }

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/paint_now.h"
+#include "app/window_probe.h"
 #include "platform/display_text.h"
 
 namespace app {
@@ -13,7 +15,7 @@ namespace app {
 ProgressWindow::~ProgressWindow() { Unload(); }
 
 Form_Progress& ProgressWindow::Loaded() {
-  if (!form_) form_ = new Form_Progress();
+  if (!form_) form_ = new Form_Progress(owner_ ? owner_() : nullptr);
   return *form_;
 }
 
@@ -35,7 +37,11 @@ void ProgressWindow::SetBar(double percent) {
   Loaded().ProgressBar1->setValue(static_cast<int>(clamped));
 }
 
-void ProgressWindow::Show() { Loaded().show(); }
+void ProgressWindow::Show() {
+  // The work starts at once and lets events run only between its records.
+  ShowAndPaintNow(&Loaded());
+  ProbeWindow(form_, "progress");
+}
 
 void ProgressWindow::LetEventsRun() { QCoreApplication::processEvents(); }
 

@@ -4,6 +4,7 @@
 
 #include "app/form_export.h"
 #include "app/form_import.h"
+#include "app/launcher_with_notice.h"
 #include "app/reconciler.h"
 #include "app/shell.h"
 #include "platform/clock.h"
@@ -19,8 +20,10 @@ int RunProgram(const std::string& program_name, const std::function<void(Shell&)
   platform::QtPrompter prompter(program_name);
   // The program's certificate list and the way to the file browser, for the task windows.
   rebuild::SeenList seen;
-  platform::SystemLauncher launcher;
+  platform::SystemLauncher system_launcher;
   Shell shell(reconciler.values(), prompter);
+  prompter.SetOwner([&shell] { return shell.CurrentWindow(); });
+  LauncherWithNotice launcher(system_launcher, prompter);
   RegisterExportWindows(shell, launcher, seen);
   RegisterImportWindow(shell, launcher);
   if (register_tasks) register_tasks(shell);

@@ -5,22 +5,15 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "app/paint_now.h"
+#include "app/window_probe.h"
 #include "platform/display_text.h"
 
 namespace app {
-namespace {
-
-// Paints a window now. Start-up handles no input, so only the window system's own messages
-// (mapping and exposing the window) are let through.
-void PaintNow(QWidget* window) {
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-  window->repaint();
-}
-
-}  // namespace
-
 Shell::Shell(ProgramValues& values, platform::Prompter& prompter)
-    : values_(values), prompter_(prompter), exit_handler_([] { QCoreApplication::exit(0); }) {}
+    : values_(values), prompter_(prompter), exit_handler_([] { QCoreApplication::exit(0); }) {
+  progress_.SetOwner([this] { return CurrentWindow(); });
+}
 
 Shell::~Shell() {
   delete title_.data();
@@ -31,14 +24,15 @@ Shell::~Shell() {
 void Shell::ShowTitle() {
   delete title_.data();
   title_ = new PASSFORM(values_);
-  title_->show();
-  PaintNow(title_);
+  // Start-up handles no input while the title window is up.
+  ShowAndPaintNow(title_);
 }
 
 void Shell::SetTitleInfo(const std::string& text) {
   if (!title_) return;
   title_->InfoLab->setText(platform::DisplayText(text));
   PaintNow(title_);
+  ProbeWindow(title_, "title");
 }
 
 void Shell::UnloadTitle() {
@@ -54,7 +48,8 @@ void Shell::ShowMenu() {
   }
   menu_ = new Form_Intro(values_, *this);
   menu_->setAttribute(Qt::WA_DeleteOnClose);
-  menu_->show();
+  ShowAndPaintNow(menu_);
+  ProbeWindow(menu_, "menu");
 }
 
 void Shell::ShowStop(const std::string& message) {
@@ -81,16 +76,19 @@ void Shell::OpenTask(Task task, const std::string& name) {
     NotYetAvailable(name);
     return;
   }
-  QWidget* window = factory->second(*this);
-  window->setAttribute(Qt::WA_DeleteOnClose);
-  task_window_ = window;
-  window->show();
-  // The click that got here is still running in the menu's button.
+  // The menu goes before the task window loads: a window that fills its lists on opening
+  // would otherwise load under the menu. The click that got here is still running in the
+  // menu's button, so the menu is unloaded later.
   if (menu_) {
     menu_->hide();
     menu_->deleteLater();
     menu_ = nullptr;
   }
+  QWidget* window = factory->second(*this);
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  task_window_ = window;
+  ShowAndPaintNow(window);
+  ProbeWindow(window, "task");
 }
 
 void Shell::ReturnToMenu(QWidget* task_window) {
@@ -99,6 +97,12 @@ void Shell::ReturnToMenu(QWidget* task_window) {
   QCoreApplication::processEvents();
   if (task_window) task_window->deleteLater();
   if (task_window_ == task_window) task_window_ = nullptr;
+}
+
+QWidget* Shell::CurrentWindow() const {
+  if (task_window_ && task_window_->isVisible()) return task_window_;
+  if (menu_ && menu_->isVisible()) return menu_;
+  return nullptr;
 }
 
 void Shell::OpenExport() { OpenTask(Task::kExport, "Export"); }

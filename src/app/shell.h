@@ -55,6 +55,10 @@ class Shell : public StartUpScreens, public MenuActions {
   // Runs while About is open, after the title window is shown (tests press OK here).
   void SetAboutHook(std::function<void(PASSFORM&)> hook) { about_hook_ = std::move(hook); }
 
+  // The window the user works in now: the task window, else the menu, else none. Messages
+  // and the progress window belong to it.
+  QWidget* CurrentWindow() const;
+
   Form_Intro* menu() const { return menu_; }
   QWidget* task_window() const { return task_window_; }
   PASSFORM* title() const { return title_; }

@@ -40,6 +40,28 @@ Command EditTextFileCommand(std::string_view file) {
 
 namespace {
 
+std::vector<Command> WithFallbacks(Command first_choice, std::string_view path) {
+  std::vector<Command> commands{std::move(first_choice)};
+#if !defined(_WIN32) && !defined(__APPLE__)
+  commands.push_back({"gio", {"open", NativePath(path)}});
+#else
+  (void)path;
+#endif
+  return commands;
+}
+
+}  // namespace
+
+std::vector<Command> BrowseFolderCommands(std::string_view folder) {
+  return WithFallbacks(BrowseFolderCommand(folder), folder);
+}
+
+std::vector<Command> EditTextFileCommands(std::string_view file) {
+  return WithFallbacks(EditTextFileCommand(file), file);
+}
+
+namespace {
+
 // One argument as the started program's C runtime splits its command line again: quoted
 // when it is empty or holds a blank or a quote; backslashes doubled only before a quote.
 std::string QuotedArgument(std::string_view argument) {
@@ -94,8 +116,27 @@ bool StartDetached(const Command& command) {
 
 #else
 
-// Started from a grandchild that the init process adopts, so that nobody has to wait for it;
-// a pipe closed by the exec (or carrying its failure) tells whether the program started.
+// How long an opener has to give up before it counts as showing the file. Openers hand the
+// file to a program and end within this; one that runs on is the program itself.
+constexpr int kGiveUpMs = 1000;
+
+// Waits for the started program up to kGiveUpMs: its failure, or 0 once it ended well or still
+// runs.
+int GaveUp(pid_t program) {
+  for (int waited = 0; waited < kGiveUpMs; waited += 10) {
+    int status = 0;
+    const pid_t ended = waitpid(program, &status, WNOHANG);
+    if (ended == program) {
+      return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : ECHILD;
+    }
+    if (ended < 0 && errno != EINTR) return 0;
+    usleep(10 * 1000);
+  }
+  return 0;
+}
+
+// Started from a grandchild that the init process adopts, so that nobody has to wait for it
+// long; a pipe carries the exec's failure, or the program's giving up at once, back.
 bool StartDetached(const Command& command) {
   std::vector<char*> argv;
   std::vector<std::string> words{command.program};
@@ -123,6 +164,8 @@ bool StartDetached(const Command& command) {
     if (grandchild < 0) {
       const int failure = errno;
       (void)!write(status_pipe[1], &failure, sizeof failure);
+    } else if (const int failure = GaveUp(grandchild); failure != 0) {
+      (void)!write(status_pipe[1], &failure, sizeof failure);
     }
     _exit(0);
   }
@@ -143,12 +186,23 @@ bool StartDetached(const Command& command) {
 
 }  // namespace
 
+namespace {
+
+bool StartFirstThatRuns(const std::vector<Command>& commands) {
+  for (const Command& command : commands) {
+    if (StartDetached(command)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 bool SystemLauncher::BrowseFolder(std::string_view folder) {
-  return StartDetached(BrowseFolderCommand(folder));
+  return StartFirstThatRuns(BrowseFolderCommands(folder));
 }
 
 bool SystemLauncher::EditTextFile(std::string_view file) {
-  return StartDetached(EditTextFileCommand(file));
+  return StartFirstThatRuns(EditTextFileCommands(file));
 }
 
 }  // namespace platform

@@ -22,6 +22,12 @@ Command BrowseFolderCommand(std::string_view folder);
 // macOS, "xdg-open" elsewhere, which opens a .txt file in the desktop's text editor.
 Command EditTextFileCommand(std::string_view file);
 
+// Every way the system has to show `folder` or `file`, the commands above first. Elsewhere
+// than on Windows and macOS the desktop's opener may be missing (xdg-open is not on every
+// system), so GLib's opener follows it.
+std::vector<Command> BrowseFolderCommands(std::string_view folder);
+std::vector<Command> EditTextFileCommands(std::string_view file);
+
 // The command line that starts `command` on Windows, which hands a program one string: each
 // argument quoted where needed so that the program's C runtime splits the line back into the
 // same arguments.
@@ -30,12 +36,13 @@ std::string WindowsCommandLine(const Command& command);
 class Launcher {
  public:
   virtual ~Launcher() = default;
-  // Each returns false when the program could not be started; the caller does not wait.
+  // Each returns false when no program could be started, or each one started gave up at once
+  // (an opener with nothing to open the file with); the caller does not wait for the program.
   virtual bool BrowseFolder(std::string_view folder) = 0;
   virtual bool EditTextFile(std::string_view file) = 0;
 };
 
-// Starts the commands above as detached processes.
+// Starts the commands above, one after another until one runs, as detached processes.
 class SystemLauncher : public Launcher {
  public:
   bool BrowseFolder(std::string_view folder) override;

@@ -194,6 +194,10 @@ TEST(FolderPartTest, TakesTheTextUpToTheLastBackslash) {
   EXPECT_EQ(FolderPart("On-Site.mdb"), "");
   EXPECT_EQ(FolderPart(""), "");
   EXPECT_EQ(FolderPart("/srv/lab\\Quorbase.mdb"), "/srv/lab\\");
+  // A path typed with slashes, or with both separators.
+  EXPECT_EQ(FolderPart("/srv/lab/exports/On-Site.mdb"), "/srv/lab/exports/");
+  EXPECT_EQ(FolderPart("D:/Lab\\Exports/On-Site.mdb"), "D:/Lab\\Exports/");
+  EXPECT_EQ(FolderPart("D:\\Lab/Exports\\On-Site.mdb"), "D:\\Lab/Exports\\");
 }
 
 TEST_F(ExportWindowTest, ShowFolderBrowsesTheFolderOfWhateverPathTheBoxHolds) {
