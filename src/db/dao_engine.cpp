@@ -17,7 +17,8 @@ Database Workspace::OpenDatabase(const std::string& given_path) {
     auto open = weak.lock();
     std::error_code error;
     // The same file under another spelling (relative, other case on Windows, a link).
-    if (open && std::filesystem::equivalent(path, open->path(), error) && !error) {
+    if (open && std::filesystem::equivalent(jet::U8Path(path), jet::U8Path(open->path()), error) &&
+        !error) {
       file = std::move(open);
       break;
     }

@@ -19,4 +19,7 @@ ProgramResult RunProgram(const std::vector<std::string>& argv);
 // True when `name` is an executable on PATH.
 bool ProgramOnPath(const std::string& name);
 
+// Why a test cannot run `name` (an independent reader), for its skip message; "" when it can.
+std::string WhyNotRunnable(const std::string& name);
+
 }  // namespace interop

@@ -46,8 +46,10 @@ TEST(FileMappingTest, WritesReachOtherReadersAndFollowTheFilesLength) {
   ASSERT_FALSE(file->WriteAt(3 * kPageSize, grown.data(), grown.size()));
   ASSERT_FALSE(file->WriteAt(4 * kPageSize + 7, patch, sizeof patch));  // in the grown part
 
+  // The grown pages appended by resizing: GCC 12 at -O3 misreads an insert here as
+  // out of bounds (-Warray-bounds), which breaks the optimised Windows build.
   Bytes expected = first;
-  expected.insert(expected.end(), grown.begin(), grown.end());
+  expected.resize(first.size() + grown.size(), 0x22);
   std::memcpy(expected.data() + kPageSize + 100, patch, sizeof patch);
   std::memcpy(expected.data() + 4 * kPageSize + 7, patch, sizeof patch);
   EXPECT_EQ(testing_support::ReadFileBytes(path), expected);  // another reader, before any flush
