@@ -18,7 +18,8 @@ Database Workspace::OpenDatabase(const std::string& given_path, jet::OpenMode mo
     std::error_code error;
     // The same file under another spelling (relative, other case on Windows, a link).
     if (open && (open->writable() || mode == jet::OpenMode::kReadOnly) &&
-        std::filesystem::equivalent(path, open->path(), error) && !error) {
+        std::filesystem::equivalent(jet::U8Path(path), jet::U8Path(open->path()), error) &&
+        !error) {
       file = std::move(open);
       break;
     }

@@ -18,6 +18,7 @@
 #include "jet/native_path.h"
 #include "jet/page_allocator.h"
 #include "jet/page_file.h"
+#include "jet/stamp_time.h"
 #include "jet/table_def_writer.h"
 #include "jet/table_writer.h"
 #include "jet/text.h"
@@ -475,7 +476,7 @@ const CatalogEntry* FindObject(const Database& db, int32_t parent, std::string_v
 }  // namespace
 
 double NowAsOleDate() {
-  const std::time_t now = std::time(nullptr);
+  const std::time_t now = StampTime();
   const std::tm local = *std::localtime(&now);
   const int64_t days = DaysFromCivil(local.tm_year + 1900, static_cast<unsigned>(local.tm_mon + 1),
                                      static_cast<unsigned>(local.tm_mday)) -

@@ -7,6 +7,7 @@
 
 #include "jet/database.h"
 #include "jet/error.h"
+#include "jet/native_path.h"
 #include "jet/page_file.h"
 #include "jet/rollback_journal.h"
 #include "jet/table.h"
@@ -154,7 +155,7 @@ const ColumnDef* AutoLongColumn(const TableDef& def) {
 
 void RemoveIfPresent(const std::string& path) {
   std::error_code ignored;
-  std::filesystem::remove(path, ignored);
+  std::filesystem::remove(U8Path(path), ignored);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "jet/error.h"
 #include "jet/file_lock.h"
+#include "jet/native_path.h"
 
 namespace jet {
 namespace {
@@ -117,7 +118,7 @@ PageFile::PageFile(const std::string& path, OpenMode mode) : PageFile(path, mode
 PageFile::PageFile(const std::string& path, OpenMode mode, const PageFileOptions& options)
     : path_(path), mode_(mode), durability_(options.durability) {
   std::error_code ec;
-  const auto status = std::filesystem::status(path, ec);
+  const auto status = std::filesystem::status(U8Path(path), ec);
   if (ec || !std::filesystem::exists(status)) {
     throw Error(kErrFileNotFound, "Could not find file '" + path + "'.");
   }

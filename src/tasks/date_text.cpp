@@ -3,10 +3,12 @@
 #include <cstdio>
 #include <ctime>
 
+#include "jet/stamp_time.h"
+
 namespace tasks {
 
 LocalTime LocalNow() {
-  const std::time_t now = std::time(nullptr);
+  const std::time_t now = jet::StampTime();
   std::tm parts{};
 #ifdef _WIN32
   localtime_s(&parts, &now);

@@ -133,7 +133,7 @@ TEST_F(DemoFolderTest, EmptyDatabaseHasTheSameTablesWithoutRows) {
 }
 
 TEST_F(DemoFolderTest, MdbExportReadsEveryRowAndTheCustomerNames) {
-  if (!interop::ProgramOnPath("mdb-export")) GTEST_SKIP() << "mdb-export (mdbtools) not found";
+  if (std::string why = interop::WhyNotRunnable("mdb-export"); !why.empty()) GTEST_SKIP() << why;
   const std::map<std::string, int64_t> expected = {
       {std::string(db::schema::kInstruments), counts_.instruments},
       {std::string(db::schema::kCalibrations), counts_.calibrations},

@@ -87,8 +87,7 @@ class CopyOfAccessMadeFileTest : public testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
     REQUIRE_ACCESS_MADE_FIXTURES();
-    const std::string missing = MissingReaders();
-    ASSERT_TRUE(missing.empty()) << missing;
+    REQUIRE_INDEPENDENT_READERS();
     copy_path_ = testing_support::TempDir() + "/copy.mdb";
     jet::CopyDatabase(GetParam(), copy_path_);
     source_ = jet::Database::Open(GetParam());

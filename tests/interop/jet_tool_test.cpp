@@ -5,10 +5,12 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 
 #include "interop/csv_reader.h"
 #include "interop/run_program.h"
 #include "jet/database.h"
+#include "jet/native_path.h"
 #include "support/fixtures.h"
 
 namespace interop {
@@ -187,6 +189,35 @@ TEST(JetToolTest, BadArgumentsExitWithTwoAndEngineErrorsWithOne) {
   EXPECT_EQ(RunJetTool({"tables", missing}).exit_code, 1);
   EXPECT_EQ(RunJetTool({"export", file, "NoSuchTable"}).exit_code, 1);
   EXPECT_EQ(RunJetTool({"schema", file, "NoSuchTable"}).exit_code, 1);
+}
+
+std::string FileBytes(const std::string& path) {
+  std::ifstream in(jet::U8Path(path), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A laboratory's database in a folder named outside ASCII: create makes a new file there and
+// never replaces one, whatever it holds.
+TEST(JetToolTest, CreateNeverReplacesAnExistingFile) {
+  REQUIRE_ACCESS_MADE_FIXTURES();
+  const std::string folder = testing_support::TempDir() + "/Jörg Ηλίας";
+  std::filesystem::create_directories(jet::U8Path(folder));
+  const std::string made = folder + "/neu.mdb";
+  ASSERT_EQ(RunJetTool({"create", made}).exit_code, 0);
+  EXPECT_EQ(RunJetTool({"check", made}).output, "ok\n");
+
+  const std::string existing = folder + "/Ergebnisse.mdb";
+  std::filesystem::copy_file(jet::U8Path(testing_support::AccessMadeFile("testV2000.mdb")),
+                             jet::U8Path(existing));
+  const std::string before = FileBytes(existing);
+  ASSERT_FALSE(before.empty());
+  for (const std::string& path : {existing, made}) {
+    SCOPED_TRACE(path);
+    const std::string bytes = FileBytes(path);
+    EXPECT_EQ(RunJetTool({"create", path}).exit_code, 1);
+    EXPECT_EQ(FileBytes(path), bytes);
+  }
+  EXPECT_EQ(RunJetTool({"tables", existing}).output, "Table1\nTable2\nTable3\nTable4\n");
 }
 
 }  // namespace

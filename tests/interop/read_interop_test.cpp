@@ -36,8 +36,7 @@ class AccessMadeFileTest : public testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
     REQUIRE_ACCESS_MADE_FIXTURES();
-    const std::string missing = MissingReaders();
-    ASSERT_TRUE(missing.empty()) << missing;
+    REQUIRE_INDEPENDENT_READERS();
     db_ = jet::Database::Open(GetParam());
   }
 

@@ -247,5 +247,16 @@ bool ProgramOnPath(const std::string& name) {
 #endif
 
 RunningProgram::~RunningProgram() { Finish(); }
+std::string WhyNotRunnable(const std::string& name) {
+  if (ProgramOnPath(name)) return "";
+#ifdef _WIN32
+  // Under Wine the readers are the Linux machine's programs, which Wine starts detached, with
+  // neither their output nor their exit status: scripts/test-windows runs them on the Linux
+  // side against the files this build wrote.
+  return name + " is not on this Windows PATH; scripts/test-windows runs it on the Linux side";
+#else
+  return name + " not found (run scripts/setup)";
+#endif
+}
 
 }  // namespace interop

@@ -49,5 +49,7 @@ class RunningProgram {
   int output_ = -1;
 #endif
 };
+// Why a test cannot run `name` (an independent reader), for its skip message; "" when it can.
+std::string WhyNotRunnable(const std::string& name);
 
 }  // namespace interop

@@ -543,14 +543,13 @@ std::vector<std::string> CompareRows(const TypedTable& ours, const TypedTable& t
 }
 
 std::string MissingReaders() {
-  std::string missing;
   for (const char* program : {"mdb-export", "mdb-tables", "node"}) {
-    if (!ProgramOnPath(program)) missing += std::string(" ") + program;
+    if (std::string why = WhyNotRunnable(program); !why.empty()) return why;
   }
   if (!std::filesystem::is_directory(InteropDir() + "/node_modules/mdb-reader")) {
-    missing += " node_modules/mdb-reader";
+    return "node_modules/mdb-reader missing (run scripts/setup)";
   }
-  return missing.empty() ? "" : "missing (run scripts/setup):" + missing;
+  return "";
 }
 
 }  // namespace interop

@@ -86,3 +86,21 @@ std::vector<std::string> CompareRows(const TypedTable& ours, const TypedTable& t
 std::string MissingReaders();
 
 }  // namespace interop
+
+// A test that reads through both readers needs them: on Linux their absence is a failure
+// (scripts/setup installs them); the Windows build's tests skip, since there the readers run on
+// the Linux side (scripts/test-windows).
+#ifdef _WIN32
+#define REQUIRE_INDEPENDENT_READERS()                                                         \
+  do {                                                                                        \
+    if (const std::string why = interop::MissingReaders(); !why.empty()) GTEST_SKIP() << why; \
+  } while (0)
+#else
+#define REQUIRE_INDEPENDENT_READERS()                  \
+  do {                                                 \
+    const std::string why = interop::MissingReaders(); \
+    ASSERT_TRUE(why.empty()) << why;                   \
+  } while (0)
+#endif
+
+namespace interop {}  // namespace interop

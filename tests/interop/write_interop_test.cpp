@@ -173,8 +173,7 @@ std::vector<std::string> CompareWithMdbExport(jet::Database& db, const std::stri
 }
 
 TEST(WriteInteropTest, CreatedTablesReadBackInBothReaders) {
-  const std::string missing = MissingReaders();
-  ASSERT_TRUE(missing.empty()) << missing;
+  REQUIRE_INDEPENDENT_READERS();
   const std::string path = testing_support::TempDir() + "/tricky.mdb";
   jet::CreateDatabase(path);
   const auto rows = TrickyRows();
@@ -305,6 +304,7 @@ TEST(WriteInteropTest, ImportExportAndDeleteRoundTripThroughJetTool) {
   ExpectSound(path);
 
   // Both readers see what is left.
+  if (const std::string why = MissingReaders(); !why.empty()) GTEST_SKIP() << why;
   auto db = jet::Database::Open(path);
   for (const std::string& m : CompareWithMdbExport(*db, path, "T")) {
     ADD_FAILURE() << "mdb-export: " << m;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -46,8 +47,10 @@ TEST(FileMappingTest, WritesReachOtherReadersAndFollowTheFilesLength) {
   ASSERT_FALSE(file->WriteAt(3 * kPageSize, grown.data(), grown.size()));
   ASSERT_FALSE(file->WriteAt(4 * kPageSize + 7, patch, sizeof patch));  // in the grown part
 
-  Bytes expected = first;
-  expected.insert(expected.end(), grown.begin(), grown.end());
+  // Filled in place: GCC 12 at -O3 misreads appending `grown` to a copy of `first` as out of
+  // bounds (-Warray-bounds), which breaks the optimised Windows build.
+  Bytes expected(first.size() + grown.size(), 0x22);
+  std::fill(expected.begin(), expected.begin() + static_cast<ptrdiff_t>(first.size()), 0x11);
   std::memcpy(expected.data() + kPageSize + 100, patch, sizeof patch);
   std::memcpy(expected.data() + 4 * kPageSize + 7, patch, sizeof patch);
   EXPECT_EQ(testing_support::ReadFileBytes(path), expected);  // another reader, before any flush

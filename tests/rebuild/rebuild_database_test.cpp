@@ -263,7 +263,13 @@ TEST_F(RebuildTest, ChecksRefuseAndTouchNothing) {
   const std::string main_bytes = ReadFile(lab.main_path);
   const std::string existing = lab.folder + "/Existing.mdb";
   tasks::testing::WriteFile(existing, "keep me");
+#ifdef _WIN32
+  // MinGW's standard library makes no symbolic links (Windows grants them to administrators
+  // only): there the other name for the main database is a hard link.
+  fs::create_hard_link(lab.main_path, lab.folder + "/link.mdb");
+#else
   fs::create_symlink(lab.main_path, lab.folder + "/link.mdb");
+#endif
 
   ui_.prompter.answers = {platform::Answer::kNo};
   EXPECT_EQ(Run(lab, existing).end, RebuildEnd::kDeclined);

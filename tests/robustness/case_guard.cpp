@@ -76,7 +76,10 @@ void InstallOnce() {
     // The sanitizers own the fault signals; they call this before they exit.
     __sanitizer_set_death_callback(OnDeath);
 #else
-    for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) std::signal(signal, OnSignal);
+    for (int signal : {SIGSEGV, SIGFPE, SIGILL, SIGABRT}) std::signal(signal, OnSignal);
+#ifdef SIGBUS  // Windows has no SIGBUS: a fault there arrives as SIGSEGV
+    std::signal(SIGBUS, OnSignal);
+#endif
 #endif
     std::thread(Watch).detach();
   });

@@ -29,10 +29,8 @@ class SameFileTest : public ::testing::Test {
 };
 
 TEST_F(SameFileTest, EverySpellingOfTheMainDatabaseIsTheMainDatabase) {
-  fs::create_symlink(main_, folder_ + "/link.mdb");
   fs::create_hard_link(main_, folder_ + "/hard.mdb");
-  fs::create_directory_symlink(folder_, folder_ + "/sub/up");
-  const std::vector<std::string> spellings = {
+  std::vector<std::string> spellings = {
       main_,
       folder_ + "/QUORBASE.MDB",
       folder_ + "/quorbase.mdb",
@@ -40,10 +38,16 @@ TEST_F(SameFileTest, EverySpellingOfTheMainDatabaseIsTheMainDatabase) {
       folder_ + "//Quorbase.mdb",
       folder_ + "/sub/../Quorbase.mdb",
       folder_ + "/./Quorbase.mdb",
-      folder_ + "/link.mdb",
       folder_ + "/hard.mdb",
-      folder_ + "/sub/up/Quorbase.mdb",
   };
+#ifndef _WIN32
+  // MinGW's standard library makes no symbolic links (Windows grants them to administrators
+  // only), so these spellings are tried where links are made freely.
+  fs::create_symlink(main_, folder_ + "/link.mdb");
+  fs::create_directory_symlink(folder_, folder_ + "/sub/up");
+  spellings.push_back(folder_ + "/link.mdb");
+  spellings.push_back(folder_ + "/sub/up/Quorbase.mdb");
+#endif
   for (const std::string& spelling : spellings) {
     EXPECT_TRUE(NamesSameFile(spelling, main_)) << spelling;
   }
