@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "db/column_names.h"
 #include "db/dao_errors.h"
 #include "db/dao_file.h"
 #include "db/dao_keyset.h"
@@ -370,24 +371,9 @@ std::vector<size_t> AllPositions(const jet::Table& table) {
 
 // The selected columns of a statement without a condition, resolved as a query resolves them.
 std::vector<size_t> SelectedPositions(const SelectStatement& statement, const jet::Table& table) {
-  if (statement.all_columns) return AllPositions(table);
-  std::vector<size_t> positions;
-  std::vector<std::string> unknown;
-  for (const SelectColumn& c : statement.columns) {
-    std::optional<size_t> found;
-    if (c.qualifier.empty() || jet::NamesEqual(c.qualifier, table.name())) {
-      for (size_t i = 0; i < table.columns().size() && !found; ++i) {
-        if (jet::NamesEqual(table.columns()[i].name, c.name)) found = i;
-      }
-    }
-    if (found) {
-      positions.push_back(*found);
-    } else {
-      unknown.push_back(c.qualifier.empty() ? c.name : c.qualifier + "." + c.name);
-    }
-  }
-  if (!unknown.empty()) ThrowUnknownNames(unknown);
-  return positions;
+  ResolvedColumns selected = ResolveSelected(statement, table);
+  if (!selected.unknown.empty()) ThrowUnknownNames(selected.unknown);
+  return std::move(selected.positions);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 
+#include "db/column_names.h"
 #include "db/sql_compare.h"
 #include "db/sql_errors.h"
 #include "db/sql_eval.h"
@@ -113,30 +114,11 @@ std::string IndexName(const jet::TableDef& def, const jet::RealIndexDef& index) 
 
 std::vector<std::string> SelectedColumns(const SelectStatement& s, const jet::Table& table,
                                          QueryResult& result) {
-  std::vector<std::string> unknown;
-  const auto& columns = table.columns();
-  if (s.all_columns) {
-    for (size_t i = 0; i < columns.size(); ++i) {
-      result.columns.push_back(columns[i].name);
-      result.column_positions.push_back(i);
-    }
-    return unknown;
-  }
-  for (const SelectColumn& c : s.columns) {
-    std::optional<size_t> found;
-    if (c.qualifier.empty() || jet::NamesEqual(c.qualifier, table.name())) {
-      for (size_t i = 0; i < columns.size() && !found; ++i) {
-        if (jet::NamesEqual(columns[i].name, c.name)) found = i;
-      }
-    }
-    if (found) {
-      result.columns.push_back(columns[*found].name);
-      result.column_positions.push_back(*found);
-    } else {
-      unknown.push_back(c.qualifier.empty() ? c.name : c.qualifier + "." + c.name);
-    }
-  }
-  return unknown;
+  ResolvedColumns selected = ResolveSelected(s, table);
+  for (size_t position : selected.positions)
+    result.columns.push_back(table.columns()[position].name);
+  result.column_positions = std::move(selected.positions);
+  return std::move(selected.unknown);
 }
 
 struct Match {

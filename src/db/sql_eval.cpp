@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
+#include "db/column_names.h"
 #include "db/sql_compare.h"
 #include "db/sql_errors.h"
 #include "db/sql_like.h"
@@ -80,17 +82,10 @@ void Bind(Expr& e, const std::vector<jet::ColumnDef>& columns, std::string_view 
           std::vector<std::string>& unknown) {
   for (ExprPtr& a : e.args) Bind(*a, columns, table, unknown);
   if (e.kind == ExprKind::kColumn) {
-    e.column_index = -1;
-    if (e.qualifier.empty() || jet::NamesEqual(e.qualifier, table)) {
-      for (size_t i = 0; i < columns.size(); ++i) {
-        if (jet::NamesEqual(columns[i].name, e.name)) {
-          e.column_index = static_cast<int>(i);
-          break;
-        }
-      }
-    }
-    if (e.column_index < 0) {
-      const std::string name = e.qualifier.empty() ? e.name : e.qualifier + "." + e.name;
+    const std::optional<size_t> found = ResolveColumn(columns, table, e.qualifier, e.name);
+    e.column_index = found ? static_cast<int>(*found) : -1;
+    if (!found) {
+      const std::string name = WrittenName(e.qualifier, e.name);
       const bool seen = std::any_of(unknown.begin(), unknown.end(),
                                     [&](const std::string& u) { return jet::NamesEqual(u, name); });
       if (!seen) unknown.push_back(name);

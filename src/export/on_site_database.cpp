@@ -5,6 +5,7 @@
 #include "db/statements.h"
 #include "platform/files.h"
 #include "tasks/copy_start.h"
+#include "tasks/copy_walk.h"
 #include "tasks/failure_rule.h"
 #include "tasks/rule_steps.h"
 #include "tasks/target_checks.h"
@@ -57,15 +58,8 @@ void OnSiteExport::Run() {
   const size_t customer_count = request_.customers.size();
   for (size_t i = 0; i < customer_count; ++i) ExportCustomer(request_.customers[i]);
 
-  tasks::Close(rule_, new_instruments_);
-  tasks::Close(rule_, instruments_);
-  tasks::Close(rule_, main_);
-  tasks::Close(rule_, target_);
-  rule_.Run([&] { ui_.progress.Unload(); });
-  rule_.Run([&] {
-    ui_.prompter.Show({outcome_.summary, Buttons::kOk, Icon::kInformation, kDoneTitle});
-  });
-  rule_.Run([&] { ui_.window.SetBusy(false); });
+  tasks::FinishCopy(rule_, ui_, copy_, instruments_,
+                    {outcome_.summary, Buttons::kOk, Icon::kInformation, kDoneTitle});
 }
 
 void OnSiteExport::ExportCustomer(const std::string& customer) {
@@ -87,9 +81,8 @@ void OnSiteExport::ExportCustomer(const std::string& customer) {
 
 void OnSiteExport::ExportInstrument(CustomerCounts& counts) {
   ++counts.instruments;
-  rule_.Run([&] { ui_.progress.SetStatus(ExportStatusText(counts.customer, counts.instruments)); });
-  rule_.Run([&] { ui_.progress.SetBar(instruments_.PercentPosition()); });
-  rule_.Run([&] { ui_.progress.LetEventsRun(); });
+  tasks::ShowWalkProgress(rule_, ui_, ExportStatusText(counts.customer, counts.instruments),
+                          instruments_);
   CopyRow(rule_, instruments_, new_instruments_);
 
   // An instrument id that cannot be read leaves its queries unopened: nothing to walk.
@@ -122,26 +115,14 @@ void OnSiteExport::ExportInstrument(CustomerCounts& counts) {
   db::Recordset new_additional;
   if (have_id) tasks::Open(rule_, main_, db::ExportAdditionalDataSql(inst_id), additional);
   tasks::Open(rule_, target_, schema::kAdditionalData, new_additional);
-  while (!AtEnd(rule_, additional)) {
-    CopyRow(rule_, additional, new_additional);
-    if (!MoveNext(rule_, additional)) break;
-  }
+  tasks::CopyEveryRow(rule_, additional, new_additional);
   tasks::Close(rule_, new_additional);
   tasks::Close(rule_, additional);
 }
 
 void OnSiteExport::ExportResults(const std::string& cert_no, CustomerCounts& counts) {
-  db::Recordset results;
-  db::Recordset new_results;
-  tasks::Open(rule_, main_, db::ExportResultsSql(cert_no), results);
-  tasks::Open(rule_, target_, schema::kResults, new_results);
-  while (!AtEnd(rule_, results)) {
-    ++counts.results;
-    CopyRow(rule_, results, new_results);
-    if (!MoveNext(rule_, results)) break;
-  }
-  tasks::Close(rule_, results);
-  tasks::Close(rule_, new_results);
+  counts.results +=
+      tasks::CopyQueryRows(rule_, main_, db::ExportResultsSql(cert_no), target_, schema::kResults);
 }
 
 void OnSiteExport::Abandon() {

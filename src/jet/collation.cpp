@@ -1,8 +1,8 @@
-// Text keys in the "General" (legacy) sort order (file format: index keys of TEXT and MEMO
-// columns). A key is built from per-character codes in four sections: the inline codes (the
-// primary weights, case folded), the extra codes (diacritics), the "crazy" codes (kana and
-// width variants) and the unprintable codes (characters such as '-' and '\'' that weigh
-// nothing in the primary section but still tell texts apart).
+// Text keys in the "General" (legacy) sort order (docs/format.md, text keys: index keys of
+// TEXT and MEMO columns). A key is built from per-character codes in four sections: the inline
+// codes (the primary weights, case folded), the extra codes (diacritics), the "crazy" codes (kana
+// and width variants) and the unprintable codes (characters such as '-' and '\'' that weigh nothing
+// in the primary section but still tell texts apart).
 #include "jet/collation.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
-// Text collation of the "General" (legacy) sort order (file format: text index keys; database
-// header sort order 1033, version 0). Index entries of TEXT and MEMO columns hold a sort key
-// built from per-character codes; the engine compares text by the same key so that lookups,
+// Text collation of the "General" (legacy) sort order (docs/format.md, text keys; the
+// database header's sort order 1033, version 0). Index entries of TEXT and MEMO columns hold a sort
+// key built from per-character codes; the engine compares text by the same key so that lookups,
 // unique checks and ordering agree with the indexes Access builds.
 #pragma once
 

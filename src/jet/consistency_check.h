@@ -1,5 +1,7 @@
 // The consistency checker: proves that a file's rows, indexes, usage maps and counters agree,
 // the way Jet expects them to. Used by `jet-tool check` and by every test that writes a file.
+//
+// What it proves is the format as docs/format.md states it.
 #pragma once
 
 #include <string>

@@ -10,6 +10,8 @@
 // A new table gets what Access gives it: a tdef page, a usage-map page (owned pages, free-space
 // pages, a pair per MEMO/OLE column, one per index with its root allocated as an empty leaf),
 // its catalog row (through the catalog's own indexes) and its access-control entries.
+//
+// Format: docs/format.md, creating databases and tables.
 #pragma once
 
 #include <optional>

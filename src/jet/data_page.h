@@ -1,4 +1,6 @@
 // Data pages (type 0x01): the row offset table and the bytes of one row.
+//
+// Format: docs/format.md, data pages and rows.
 #pragma once
 
 #include <cstdint>

@@ -2,6 +2,8 @@
 // in slot order (a slot's start never above the previous slot's), free space exactly
 // (lowest row start) - (14 + 2 x slot count), at most 255 slots, and slot numbers never
 // change while the page lives, because index entries and row pointers name them.
+//
+// Format: docs/format.md, data pages and rows.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,6 @@
 // The engine's entry point: a Jet 4 database file, its catalog and its tables.
+//
+// Format: docs/format.md, catalog and system tables.
 #pragma once
 
 #include <cstdint>

@@ -10,6 +10,8 @@
 // Field properties Access keeps outside the table definition (Required, AllowZeroLength,
 // defaults, descriptions, formats) are not carried; text takes the new database's General
 // sort order.
+//
+// Format: docs/format.md, creating databases and tables.
 #pragma once
 
 #include <cstdint>

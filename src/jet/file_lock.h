@@ -1,6 +1,8 @@
 // Who else has a database open: our own writers exclude each other with an operating-system
 // lock on the database file, and a file that Access/Jet has open is recognised by the ".ldb"
 // lock file Jet keeps beside it and by byte-range locks on the database itself.
+//
+// Format: docs/format.md, locks, the lock file and our journal.
 #pragma once
 
 #include <memory>

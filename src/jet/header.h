@@ -1,5 +1,7 @@
 // Page 0: the database header, its masked region, and the checks that decide whether we
 // can read the file at all.
+//
+// Format: docs/format.md, pages and the header.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-// Index key encoding per column type (file format: index keys). Each encoder produces bytes
+// Index key encoding per column type (docs/format.md, index keys). Each encoder produces bytes
 // whose unsigned comparison orders the values the way Jet orders them; descending columns
 // flip the bytes so that the same comparison runs backwards.
 #include "jet/index_key.h"

@@ -1,6 +1,7 @@
-// Index keys (file format: index key encoding per column type). A key is the concatenation,
-// over the index's columns in definition order, of a flag byte and the value bytes, arranged so
-// that unsigned byte comparison of two keys gives the index order, ascending or descending.
+// Index keys (docs/format.md, index keys: the encoding per column type). A key is the
+// concatenation, over the index's columns in definition order, of a flag byte and the value bytes,
+// arranged so that unsigned byte comparison of two keys gives the index order, ascending or
+// descending.
 #pragma once
 
 #include <vector>

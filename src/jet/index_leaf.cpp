@@ -1,5 +1,5 @@
-// Index leaf pages searched and grown in place (file format: index page layout, entry mask,
-// prefix compression).
+// Index leaf pages searched and grown in place (docs/format.md, index pages: layout, entry
+// mask, prefix compression).
 #include "jet/index_leaf.h"
 
 #include <algorithm>

@@ -1,5 +1,5 @@
-// Index leaf pages worked on as stored (file format: index page layout, entry mask, prefix
-// compression): searched without decoding the page, and grown by one entry in place.
+// Index leaf pages worked on as stored (docs/format.md, index pages: layout, entry mask,
+// prefix compression): searched without decoding the page, and grown by one entry in place.
 //
 // Re-encoding a whole page for every entry added costs far more than the entry; most inserts
 // (every append of a sorted load, and most inserts anywhere) leave the page's shared prefix as it

@@ -1,4 +1,5 @@
-// Index pages (file format: index page layout, entry mask, prefix compression, tree shape).
+// Index pages (docs/format.md, index pages: layout, entry mask, prefix compression,
+// tree shape).
 #include "jet/index_reader.h"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-// Reading an index B-tree (file format: index pages, leaf 0x04 and node 0x03): walking it in
+// Reading an index B-tree (docs/format.md, index pages: leaf 0x04 and node 0x03): walking it in
 // key order, finding the first entry at or after a key, prefix and range scans.
 //
 // Entries are ordered by unsigned comparison of their key bytes, then by row locator. A node

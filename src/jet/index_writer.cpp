@@ -1,5 +1,5 @@
-// Index pages written (file format: index page layout, entry mask, prefix compression, tree
-// shape, tail pages, sibling links).
+// Index pages written (docs/format.md, index pages: layout, entry mask, prefix
+// compression, tree shape, tail pages, sibling links).
 #include "jet/index_writer.h"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-// Writing an index B-tree (file format: index pages, leaf 0x04 and node 0x03): inserting and
+// Writing an index B-tree (docs/format.md, index pages: leaf 0x04 and node 0x03): inserting and
 // removing entries while keeping the tree exactly as Jet keeps it.
 //
 // The shape we keep:

@@ -1,5 +1,7 @@
 // Long values (MEMO and OLE): a 12-byte definition in the row, with the data inline, on one
 // other page, or in a chain of rows on long-value pages.
+//
+// Format: docs/format.md, long values.
 #pragma once
 
 #include <vector>

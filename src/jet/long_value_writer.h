@@ -2,6 +2,8 @@
 // (at most 64 bytes, when it fits in the row), in one long-value row (at most 4076 bytes), or
 // in a chain of rows of 4072-byte chunks. Long-value rows go on LVAL pages (data pages whose
 // owner field reads "LVAL") listed in the column's own usage maps.
+//
+// Format: docs/format.md, long values.
 #pragma once
 
 #include <cstddef>

@@ -3,6 +3,8 @@
 // again so Access may hand them out. The global map grows with the file: its inline row is
 // lengthened in place while page 1 has room, and promoted to a reference map (type-0x05 bitmap
 // pages) when it has not.
+//
+// Format: docs/format.md, usage maps and page allocation.
 #pragma once
 
 #include <cstdint>

@@ -13,6 +13,9 @@
 // call unless it grows the file; writers that declare the parts of pages they change
 // (MutablePart) spare it comparing whole pages. A database open for writing is locked against
 // our other writers, and a file that Access/Jet has open is refused for writing (file_lock.h).
+//
+// Format: docs/format.md, pages and the header; locks, the lock file and our journal; the 2 GB
+// limit.
 #pragma once
 
 #include <cstdint>

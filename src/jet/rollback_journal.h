@@ -32,6 +32,8 @@
 //     6  2  length (1..4096)
 //     8  8  hash of the new bytes
 //    16  n  the original bytes
+//
+// Format: docs/format.md, locks, the lock file and our journal.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,7 @@
 // The Jet 4 row format: column count, fixed area, variable data, the variable-offset table
 // (stored last column first) and the null mask, whose bit is also a BOOLEAN's value.
+//
+// Format: docs/format.md, data pages and rows; values and text.
 #pragma once
 
 #include <vector>

@@ -2,6 +2,8 @@
 // rows out (column count = max_cols, every fixed slot allocated even when Null, a var-offset
 // entry for every var index up to the highest live one, EOD, the offsets stored last column
 // first, the var count and the null mask whose bit is also a BOOLEAN's value).
+//
+// Format: docs/format.md, data pages and rows; values and text.
 #pragma once
 
 #include <vector>

@@ -1,4 +1,6 @@
 // Reading a table's rows: a scan in physical order, and single rows by locator.
+//
+// Format: docs/format.md, data pages and rows.
 #pragma once
 
 #include <cstdint>

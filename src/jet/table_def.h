@@ -1,4 +1,6 @@
 // Table definitions (tdef pages): columns, real and logical indexes, usage-map pointers.
+//
+// Format: docs/format.md, table definitions.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,7 @@
 // The stored layout of a table definition (tdef pages, type 0x02): what the reader, the writer
 // of definitions and the table writer's counters agree on.
+//
+// Format: docs/format.md, table definitions.
 #pragma once
 
 #include <cstddef>

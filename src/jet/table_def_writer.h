@@ -5,6 +5,8 @@
 // 17..20, the flag byte of unused index column slots, real-index bytes 42..45); re-serializing
 // such a definition starts from those bytes, so a definition written back differs from the
 // stored one only where the TableDef itself changed. New definitions get zeros there.
+//
+// Format: docs/format.md, table definitions.
 #pragma once
 
 #include <cstdint>

@@ -4,6 +4,8 @@
 // Every operation checks all it can before it writes (types, lengths, unique and required
 // keys, the row size), then writes inside one page operation: a failure part-way leaves the
 // file as it was.
+//
+// Format: docs/format.md, what a write changes.
 #pragma once
 
 #include <memory>

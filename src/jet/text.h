@@ -1,5 +1,7 @@
 // Text in the file is UCS-2 little-endian, optionally in Jet's "compressed" form; the API
 // speaks UTF-8. These are the conversions between the two.
+//
+// Format: docs/format.md, values and text.
 #pragma once
 
 #include <string>

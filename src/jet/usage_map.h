@@ -1,6 +1,8 @@
 // Usage maps: which pages belong to a table, an index or a long-value column, and (page 1)
 // which pages of the file are free. A map is a row on a data page, inline (a bitmap with a
 // start page) or by reference (pointers to type-0x05 bitmap pages).
+//
+// Format: docs/format.md, usage maps and page allocation.
 #pragma once
 
 #include <cstdint>

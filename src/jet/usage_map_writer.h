@@ -2,6 +2,8 @@
 // PageAllocator): setting and clearing a page's bit. Inline maps shift their window (start
 // page a multiple of 8) when every listed page still fits; otherwise they are promoted to
 // reference maps whose type-0x05 bitmap pages come from the allocator.
+//
+// Format: docs/format.md, usage maps and page allocation.
 #pragma once
 
 #include <cstdint>

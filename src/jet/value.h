@@ -1,4 +1,6 @@
 // Field values as the engine hands them out: a variant in which Null is a value of its own.
+//
+// Format: docs/format.md, values and text.
 #pragma once
 
 #include <array>

@@ -5,6 +5,7 @@
 #include "db/statements.h"
 #include "platform/files.h"
 #include "tasks/copy_start.h"
+#include "tasks/copy_walk.h"
 #include "tasks/date_text.h"
 #include "tasks/failure_rule.h"
 #include "tasks/rule_steps.h"
@@ -111,23 +112,14 @@ void Rebuild::Copy() {
     if (!MoveNext(rule_, instruments_)) break;
   }
 
-  tasks::Close(rule_, new_instruments_);
-  tasks::Close(rule_, instruments_);
-  tasks::Close(rule_, main_);
-  tasks::Close(rule_, target_);
-  rule_.Run([&] { ui_.progress.Unload(); });
-  rule_.Run([&] {
-    ui_.prompter.Show({std::to_string(count_) + kDoneSuffix, platform::Buttons::kOk,
-                       platform::Icon::kInformation, kDoneTitle});
-  });
-  rule_.Run([&] { ui_.window.SetBusy(false); });
+  tasks::FinishCopy(rule_, ui_, copy_, instruments_,
+                    {std::to_string(count_) + kDoneSuffix, platform::Buttons::kOk,
+                     platform::Icon::kInformation, kDoneTitle});
 }
 
 void Rebuild::CopyInstrument() {
   ++count_;
-  rule_.Run([&] { ui_.progress.SetStatus(RebuildStatusText(count_)); });
-  rule_.Run([&] { ui_.progress.SetBar(instruments_.PercentPosition()); });
-  rule_.Run([&] { ui_.progress.LetEventsRun(); });
+  tasks::ShowWalkProgress(rule_, ui_, RebuildStatusText(count_), instruments_);
   CopyRow(rule_, instruments_, new_instruments_);
   rule_.Run([&] {
     log_.InstrumentStart(TextOrEmpty(instruments_, schema::kCustName),
@@ -173,16 +165,7 @@ void Rebuild::CopyCalibration() {
   CopyRow(rule_, calibrations_, new_calibrations_);
 
   if (has_certificate) {
-    db::Recordset results;
-    db::Recordset new_results;
-    tasks::Open(rule_, main_, db::RebuildResultsSql(cert_no), results);
-    tasks::Open(rule_, target_, schema::kResults, new_results);
-    while (!AtEnd(rule_, results)) {
-      CopyRow(rule_, results, new_results);
-      if (!MoveNext(rule_, results)) break;
-    }
-    tasks::Close(rule_, results);
-    tasks::Close(rule_, new_results);
+    tasks::CopyQueryRows(rule_, main_, db::RebuildResultsSql(cert_no), target_, schema::kResults);
   }
 
   std::string statement;

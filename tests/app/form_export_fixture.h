@@ -12,8 +12,8 @@
 
 #include "app/form_export_window.h"
 #include "platform/test_doubles.h"
-#include "tasks/lab_files.h"
-#include "tasks/task_test_ui.h"
+#include "support/lab_files.h"
+#include "support/task_test_ui.h"
 
 namespace app::testing {
 

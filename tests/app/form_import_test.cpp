@@ -21,7 +21,7 @@
 #include "platform/files.h"
 #include "platform/launcher.h"
 #include "platform/test_doubles.h"
-#include "tasks/lab_files.h"
+#include "support/lab_files.h"
 
 namespace app::testing {
 namespace {

@@ -6,8 +6,8 @@
 
 #include <filesystem>
 
-#include "tasks/lab_files.h"
-#include "tasks/task_test_ui.h"
+#include "support/lab_files.h"
+#include "support/task_test_ui.h"
 
 namespace export_task {
 namespace {
@@ -110,7 +110,7 @@ TEST_F(OnSiteTest, OneCustomerWithEverythingItOwns) {
             (Strings{"I1|1|C1", "I1|2|<null>", "I1|3|", "I2|1|C2"}));
   EXPECT_EQ(Rows(target_, "Results", {"Cert_No", "Test_No"}), (Strings{"C1|1", "C1|2", "C2|1"}));
   // Every additional-data row of the instrument, once, whatever calibration it belongs to.
-  EXPECT_EQ(Rows(target_, "Additional Data", {"Inst_Id", "Cal_Ref", "Note"}),
+  EXPECT_EQ(Rows(target_, "Additional Data", {"Inst_Id", "Cal_Ref", "Comment"}),
             (Strings{"I1|1|a1", "I1|1|a2", "I1|2|a3"}));
   ExpectSound();
 
@@ -140,7 +140,7 @@ TEST_F(OnSiteTest, SeveralCustomersInListOrderWithQuotesBlanksAndOtherScripts) {
   EXPECT_EQ(Rows(target_, "Instruments", {"Inst_Id"}), (Strings{"I5", "I3", "I4", "I6"}));
   EXPECT_EQ(Rows(target_, "Results", {"Cert_No", "Test_No"}),
             (Strings{"C5|1", "C5|2", "C3|1", "C4|1", "C6|1"}));
-  EXPECT_EQ(Rows(target_, "Additional Data", {"Note"}), (Strings{"o", "b"}));
+  EXPECT_EQ(Rows(target_, "Additional Data", {"Comment"}), (Strings{"o", "b"}));
   EXPECT_EQ(ui_.progress.With("status:").front(), "Finding records for Zoë Ωmega Ltd  (1)");
   ExpectSound();
 }

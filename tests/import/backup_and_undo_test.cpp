@@ -15,7 +15,7 @@
 #include "platform/test_doubles.h"
 #include "scenario.h"
 #include "support/fixtures.h"
-#include "test_progress.h"
+#include "support/task_test_ui.h"
 
 namespace import_test {
 namespace {
@@ -54,8 +54,8 @@ class BackupAndUndo : public ::testing::Test {
   std::string onsite_;
   platform::testing::FakePrompter prompter_;
   platform::testing::FakeLauncher launcher_;
-  RecordingProgress progress_;
-  RecordingWindow window_;
+  tasks::testing::RecordingProgress progress_;
+  tasks::testing::RecordingWindow window_;
   import_task::UpdateSurroundings surroundings_{prompter_, launcher_, progress_, window_};
 };
 

@@ -20,7 +20,7 @@
 #include "platform/files.h"
 #include "platform/test_doubles.h"
 #include "support/fixtures.h"
-#include "test_progress.h"
+#include "support/task_test_ui.h"
 
 namespace import_test {
 namespace {
@@ -162,8 +162,8 @@ TEST_P(ScenarioTest, MergesAsExpected) {
     }
   } boxes(prompter);
   platform::testing::FakeLauncher launcher;
-  RecordingProgress progress;
-  RecordingWindow window;
+  tasks::testing::RecordingProgress progress;
+  tasks::testing::RecordingWindow window;
   import_task::UpdateSurroundings surroundings{boxes, launcher, progress, window};
 
   std::string path = onsite_path;
@@ -209,7 +209,7 @@ TEST_P(ScenarioTest, MergesAsExpected) {
       {"refused", import_task::UpdateEnd::kRefused}};
   EXPECT_EQ(result.end, ends.at(outcome));
   // Whatever the outcome, the window is never left busy nor the progress window shown.
-  EXPECT_FALSE(window.busy);
+  EXPECT_FALSE(window.busy());
   EXPECT_FALSE(progress.shown);
 
   for (const TableText& table : c.expected_main) {

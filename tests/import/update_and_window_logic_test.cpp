@@ -10,7 +10,7 @@
 #include "platform/test_doubles.h"
 #include "scenario.h"
 #include "support/fixtures.h"
-#include "test_progress.h"
+#include "support/task_test_ui.h"
 
 namespace import_test {
 namespace {
@@ -36,8 +36,8 @@ class UpdateFixture : public ::testing::Test {
   app::ProgramValues values_;
   platform::testing::FakePrompter prompter_;
   platform::testing::FakeLauncher launcher_;
-  RecordingProgress progress_;
-  RecordingWindow window_;
+  tasks::testing::RecordingProgress progress_;
+  tasks::testing::RecordingWindow window_;
   import_task::UpdateSurroundings surroundings_{prompter_, launcher_, progress_, window_};
   import_task::ImportLog log_{[] { return "now"; }};
 };
@@ -57,7 +57,7 @@ TEST_F(UpdateFixture, RefusesAMissingFileAndAFileThatIsNoDatabase) {
   ASSERT_EQ(prompter_.messages.size(), 2u);
   EXPECT_TRUE(prompter_.messages[1].text.starts_with("File Error: ")) << prompter_.messages[1].text;
   EXPECT_FALSE(platform::FileExists("ImportLog.txt")) << "the log is not touched";
-  EXPECT_TRUE(window_.changes.empty());
+  EXPECT_TRUE(window_.states.empty());
 }
 
 TEST_F(UpdateFixture, NoAtTheErrorPromptClosesTheProgressWindowAndRestoresThePointer) {
@@ -68,10 +68,10 @@ TEST_F(UpdateFixture, NoAtTheErrorPromptClosesTheProgressWindowAndRestoresThePoi
   const auto result =
       import_task::RunUpdate({values_.main_database_path, onsite}, surroundings_, log_);
   EXPECT_EQ(result.end, import_task::UpdateEnd::kStopped);
-  EXPECT_EQ(progress_.caption, "Import Progress");
-  EXPECT_EQ(progress_.tasks, std::vector<std::string>{"Importing Instruments"});
+  EXPECT_EQ(progress_.Last("caption:"), "Import Progress");
+  EXPECT_EQ(progress_.With("task:"), std::vector<std::string>{"Importing Instruments"});
   EXPECT_FALSE(progress_.shown);
-  EXPECT_EQ(window_.changes, (std::vector<bool>{true, false}));
+  EXPECT_EQ(window_.states, (std::vector<bool>{true, false}));
   ASSERT_EQ(prompter_.messages.size(), 1u);
   EXPECT_EQ(prompter_.messages[0].buttons, Buttons::kYesNo);
 }
@@ -87,7 +87,7 @@ TEST_F(UpdateFixture, AnOnsiteFileWithoutInstrumentsTableGoesToThePromptBeforeTh
   EXPECT_EQ(prompter_.messages[0].text,
             "Error: Item not found in this collection.\rResume Processing?");
   EXPECT_FALSE(platform::FileExists("ImportLog.txt"));
-  EXPECT_TRUE(window_.changes.empty());
+  EXPECT_TRUE(window_.states.empty());
 }
 
 class FakeView : public import_task::ImportView {

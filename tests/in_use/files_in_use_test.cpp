@@ -10,14 +10,13 @@
 
 #include "export/on_site_database.h"
 #include "import/import_controller.h"
-#include "import/test_progress.h"
 #include "import/update_run.h"
 #include "interop/run_program.h"
 #include "platform/files.h"
 #include "platform/test_doubles.h"
 #include "rebuild/rebuild_database.h"
-#include "tasks/lab_files.h"
-#include "tasks/task_test_ui.h"
+#include "support/lab_files.h"
+#include "support/task_test_ui.h"
 
 namespace {
 
@@ -196,8 +195,8 @@ TEST_F(FilesInUseTest, ImportRefusesAMainDatabaseOrOnSiteFileAnotherProcessWrite
 
     platform::testing::FakePrompter prompter;
     platform::testing::FakeLauncher launcher;
-    import_test::RecordingProgress progress;
-    import_test::RecordingWindow window;
+    tasks::testing::RecordingProgress progress;
+    tasks::testing::RecordingWindow window;
     import_task::UpdateSurroundings surroundings{prompter, launcher, progress, window};
     import_task::ImportLog log([] { return "now"; });
     const import_task::UpdateResult result =

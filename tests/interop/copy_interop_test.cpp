@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 
 #include "interop/run_program.h"
@@ -67,20 +66,6 @@ const jet::ColumnDef* AutoLongColumn(const jet::TableDef& def) {
     if (c.is_auto_long()) return &c;
   }
   return nullptr;
-}
-
-std::vector<std::string> FixtureFiles() {
-  std::vector<std::string> files = testing_support::ReadableAccessMadeFiles();
-  if (files.empty()) files.push_back("");  // shows the suite as skipped
-  return files;
-}
-
-std::string TestName(const testing::TestParamInfo<std::string>& info) {
-  std::string name = std::filesystem::path(info.param).stem().string();
-  for (char& c : name) {
-    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-  }
-  return name.empty() ? "NoFixtures" : name;
 }
 
 class CopyOfAccessMadeFileTest : public testing::TestWithParam<std::string> {
@@ -178,8 +163,9 @@ TEST_P(CopyOfAccessMadeFileTest, AutonumbersContinueWhereTheSourcesStood) {
   for (const std::string& problem : jet::CheckDatabase(*copy)) ADD_FAILURE() << problem;
 }
 
-INSTANTIATE_TEST_SUITE_P(AccessMade, CopyOfAccessMadeFileTest, testing::ValuesIn(FixtureFiles()),
-                         TestName);
+INSTANTIATE_TEST_SUITE_P(AccessMade, CopyOfAccessMadeFileTest,
+                         testing::ValuesIn(testing_support::AccessMadeFileParams()),
+                         testing_support::AccessMadeTestName);
 
 TEST(CopyCommandTest, CopiesQuietlyAndNeverOverAFile) {
   REQUIRE_ACCESS_MADE_FIXTURES();

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -15,22 +13,6 @@
 
 namespace interop {
 namespace {
-
-// One placeholder when the shared folder is absent, so the suite shows as skipped rather
-// than vanishing.
-std::vector<std::string> FixtureFiles() {
-  std::vector<std::string> files = testing_support::ReadableAccessMadeFiles();
-  if (files.empty()) files.push_back("");
-  return files;
-}
-
-std::string TestName(const testing::TestParamInfo<std::string>& info) {
-  std::string name = std::filesystem::path(info.param).stem().string();
-  for (char& c : name) {
-    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-  }
-  return name.empty() ? "NoFixtures" : name;
-}
 
 class AccessMadeFileTest : public testing::TestWithParam<std::string> {
  protected:
@@ -124,8 +106,9 @@ TEST_P(AccessMadeFileTest, SystemTablesReadAsMdbReaderReadsThem) {
   CompareTables(SystemTableNames(), Reader::kMdbReader);
 }
 
-INSTANTIATE_TEST_SUITE_P(AccessMade, AccessMadeFileTest, testing::ValuesIn(FixtureFiles()),
-                         TestName);
+INSTANTIATE_TEST_SUITE_P(AccessMade, AccessMadeFileTest,
+                         testing::ValuesIn(testing_support::AccessMadeFileParams()),
+                         testing_support::AccessMadeTestName);
 
 // The project file's OLE value spans several long-value pages; the reference bytes were
 // saved beside it by the file's makers.

@@ -15,6 +15,7 @@
 #include "jet/database.h"
 #include "jet/table_writer.h"
 #include "support/fixtures.h"
+#include "support/table_designs.h"
 
 namespace interop {
 namespace {
@@ -37,23 +38,12 @@ void ExpectSound(const std::string& path) {
 
 jet::TableDesign EveryTypeDesign() {
   using T = jet::ColumnType;
-  jet::TableDesign layout;
-  layout.name = "Tricky";
+  testing_support::DesignBuilder builder("Tricky");
+  testing_support::AddFixedSizeColumns(builder, /*with_long=*/true);
   auto add = [&](const char* name, T type) -> jet::ColumnDesign& {
-    layout.columns.push_back({});
-    layout.columns.back().name = name;
-    layout.columns.back().type = type;
-    return layout.columns.back();
+    return builder.Column(name, type);
   };
-  add("Id", T::kLong).autonumber = true;
-  add("Flag", T::kBoolean);
-  add("Tiny", T::kByte);
-  add("Short", T::kInt);
-  add("Long", T::kLong);
-  add("Money", T::kMoney);
-  add("Single", T::kFloat);
-  add("Double", T::kDouble);
-  add("When", T::kDateTime);
+  jet::TableDesign& layout = builder.design();
   add("Bin", T::kBinary).size = 100;
   add("Name", T::kText).size = 255;
   add("Wide", T::kText).compressed_unicode = false;
@@ -66,7 +56,7 @@ jet::TableDesign EveryTypeDesign() {
   layout.indexes = {{"", {{"Id", true}}, true},
                     {"ByName", {{"Name", true}, {"When", false}}},
                     {"ByLong", {{"Long", true}}, false, true, true}};
-  return layout;
+  return std::move(layout);
 }
 
 std::vector<std::vector<jet::Value>> TrickyRows() {

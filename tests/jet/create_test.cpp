@@ -13,6 +13,7 @@
 #include "jet/error.h"
 #include "jet/table_writer.h"
 #include "support/fixtures.h"
+#include "support/table_designs.h"
 
 namespace jet {
 namespace {
@@ -150,23 +151,12 @@ TEST(CreateDatabaseTest, WritesANewFileAndNeverReplacesOne) {
 }
 
 TableDesign EveryType() {
-  TableDesign layout;
-  layout.name = "Every Type";
+  testing_support::DesignBuilder builder("Every Type");
+  testing_support::AddFixedSizeColumns(builder, /*with_long=*/true);
   auto column = [&](std::string name, ColumnType type) -> ColumnDesign& {
-    layout.columns.push_back({});
-    layout.columns.back().name = std::move(name);
-    layout.columns.back().type = type;
-    return layout.columns.back();
+    return builder.Column(std::move(name), type);
   };
-  column("Id", ColumnType::kLong).autonumber = true;
-  column("Flag", ColumnType::kBoolean);
-  column("Small", ColumnType::kByte);
-  column("Int", ColumnType::kInt);
-  column("Long", ColumnType::kLong);
-  column("Money", ColumnType::kMoney);
-  column("Single", ColumnType::kFloat);
-  column("Double", ColumnType::kDouble);
-  column("When", ColumnType::kDateTime);
+  TableDesign& layout = builder.design();
   column("Bin", ColumnType::kBinary).size = 20;
   column("Name", ColumnType::kText).size = 40;
   column("Ole", ColumnType::kOle);
@@ -180,10 +170,10 @@ TableDesign EveryType() {
       {"", {{"Id", true}}, true, false, false, false},
       {"ByName", {{"Name", true}, {"When", false}}, false, false, false, false},
       {"UniqueLong", {{"Long", true}}, false, true, true, false},
-      {"Required", {{"Int", false}}, false, false, false, true},
+      {"Required", {{"Short", false}}, false, false, false, true},
       {"ByDec", {{"Dec", true}, {"Guid", true}, {"Money", true}}, false, false, false, false},
   };
-  return layout;
+  return std::move(layout);
 }
 
 TEST(CreateTableTest, DefinitionIsLaidOutAsAccessLaysItOut) {

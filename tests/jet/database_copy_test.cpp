@@ -13,6 +13,7 @@
 #include "jet/table_def_writer.h"
 #include "jet/table_writer.h"
 #include "support/fixtures.h"
+#include "support/table_designs.h"
 
 namespace jet {
 namespace {
@@ -62,22 +63,10 @@ int ErrorOf(const std::function<void()>& f, std::string* message = nullptr) {
 
 TableDesign EveryKindDesign() {
   using T = ColumnType;
-  TableDesign layout;
-  layout.name = "Every Kind";
-  auto add = [&](const char* name, T type) -> ColumnDesign& {
-    layout.columns.push_back({});
-    layout.columns.back().name = name;
-    layout.columns.back().type = type;
-    return layout.columns.back();
-  };
-  add("Id", T::kLong).autonumber = true;
-  add("Flag", T::kBoolean);
-  add("Tiny", T::kByte);
-  add("Short", T::kInt);
-  add("Money", T::kMoney);
-  add("Single", T::kFloat);
-  add("Double", T::kDouble);
-  add("When", T::kDateTime);
+  testing_support::DesignBuilder builder("Every Kind");
+  testing_support::AddFixedSizeColumns(builder, /*with_long=*/false);
+  auto add = [&](const char* name, T type) -> ColumnDesign& { return builder.Column(name, type); };
+  TableDesign& layout = builder.design();
   add("Bin", T::kBinary).size = 40;
   ColumnDesign& fixed_bin = add("FixedBin", T::kBinary);
   fixed_bin.size = 6;
@@ -99,7 +88,7 @@ TableDesign EveryKindDesign() {
                     {"Codes", {{"Code", false}}, false, false, true},
                     {"Reps", {{"Rep", true}}, false, true},
                     {"Flags", {{"Flag", false}}, false, false, false, true}};
-  return layout;
+  return std::move(layout);
 }
 
 std::vector<Value> Row(int i) {

@@ -14,8 +14,8 @@
 #include "jet/database.h"
 #include "rebuild/rebuild_database.h"
 #include "support/fixtures.h"
-#include "tasks/lab_files.h"
-#include "tasks/task_test_ui.h"
+#include "support/lab_files.h"
+#include "support/task_test_ui.h"
 
 namespace rebuild {
 namespace {

@@ -7,8 +7,8 @@
 #include <filesystem>
 
 #include "jet/database.h"
-#include "tasks/lab_files.h"
-#include "tasks/task_test_ui.h"
+#include "support/lab_files.h"
+#include "support/task_test_ui.h"
 
 namespace rebuild {
 namespace {
@@ -92,10 +92,10 @@ TEST_F(RebuildTest, CopiesEveryInstrumentAndSkipsRepeatedCertificatesPerInstrume
   EXPECT_EQ(Rows(target, "Calibrations", {"Inst_Id", "Cal_Ref", "Cert_No"}),
             (Strings{"I1|1|C1", "I1|2|C2", "I2|1|C1", "I2|2|<null>", "I2|3|", "I4\"Q|1|C4\""}));
   // I2's copy of C1's results duplicates the template's key and is skipped.
-  EXPECT_EQ(Rows(target, "Results", {"Cert_No", "Test_No", "Reading"}),
+  EXPECT_EQ(Rows(target, "Results", {"Cert_No", "Test_No", "Measured"}),
             (Strings{"C1|1|1.5", "C1|2|2.5", "C2|1|3.5", "C4\"|1|4.5"}));
   // Only the first row of a calibration's additional data; none for the skipped calibration.
-  EXPECT_EQ(Rows(target, "Additional Data", {"Inst_Id", "Cal_Ref", "Note"}),
+  EXPECT_EQ(Rows(target, "Additional Data", {"Inst_Id", "Cal_Ref", "Comment"}),
             (Strings{"I1|1|a1", "I2|2|b", "I4\"Q|1|q"}));
   ExpectSound(target);
 
@@ -141,9 +141,9 @@ TEST_F(RebuildTest, RowsTheNewFileRefusesAreSkippedAndEverythingElseArrives) {
   EXPECT_EQ(Rows(target, "Instruments", {"Inst_Id", "Cust_Name"}),
             (Strings{"I1|Lab A", "I2|<null>", "I3|   "}));
   EXPECT_EQ(Rows(target, "Calibrations", {"Inst_Id"}).size(), 6u);
-  EXPECT_EQ(Rows(target, "Results", {"Cert_No", "Test_No", "Reading"}),
+  EXPECT_EQ(Rows(target, "Results", {"Cert_No", "Test_No", "Measured"}),
             (Strings{"C1|1|1.5", "C1|2|2.5", "C2|1|3.5", "C4\"|1|4.5"}));
-  EXPECT_EQ(Rows(target, "Additional Data", {"Note"}), (Strings{"a1", "b", "q"}));
+  EXPECT_EQ(Rows(target, "Additional Data", {"Comment"}), (Strings{"a1", "b", "q"}));
   ExpectSound(target);
   // Failures are neither shown nor logged.
   ASSERT_EQ(ui_.prompter.messages.size(), 1u);

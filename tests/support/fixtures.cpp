@@ -1,6 +1,7 @@
 #include "support/fixtures.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -32,6 +33,20 @@ std::vector<std::string> ReadableAccessMadeFiles() {
   }
   std::sort(out.begin(), out.end());
   return out;
+}
+
+std::vector<std::string> AccessMadeFileParams() {
+  std::vector<std::string> files = ReadableAccessMadeFiles();
+  if (files.empty()) files.push_back("");
+  return files;
+}
+
+std::string AccessMadeTestName(const ::testing::TestParamInfo<std::string>& info) {
+  std::string name = fs::path(info.param).stem().string();
+  for (char& c : name) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  }
+  return name.empty() ? "NoFixtures" : name;
 }
 
 namespace {

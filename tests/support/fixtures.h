@@ -15,6 +15,13 @@ std::string AccessMadeDir();
 std::string AccessMadeFile(const std::string& name);
 // Every Jet 4 .mdb fixture that opens without a password, sorted by name.
 std::vector<std::string> ReadableAccessMadeFiles();
+// The parameters of a suite run once per Access-made file: ReadableAccessMadeFiles(), or one
+// placeholder when the shared folder is absent, so that the suite shows as skipped rather than
+// vanishing.
+std::vector<std::string> AccessMadeFileParams();
+// The test name for one of them: the file's stem with every other character than a letter or
+// digit as '_'; "NoFixtures" for the placeholder.
+std::string AccessMadeTestName(const ::testing::TestParamInfo<std::string>& info);
 // A fresh empty folder for a test's own files, removed at process exit.
 std::string TempDir();
 // The whole contents of a file (empty when it cannot be read).

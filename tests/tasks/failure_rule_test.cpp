@@ -7,10 +7,10 @@
 #include <stdexcept>
 #include <vector>
 
-#include "tasks/lab_files.h"
+#include "support/lab_files.h"
+#include "support/task_test_ui.h"
 #include "tasks/rule_steps.h"
 #include "tasks/runtime_errors.h"
-#include "tasks/task_test_ui.h"
 
 namespace tasks {
 namespace {

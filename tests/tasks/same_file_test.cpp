@@ -7,9 +7,9 @@
 
 #include "platform/files.h"
 #include "support/fixtures.h"
-#include "tasks/lab_files.h"
+#include "support/lab_files.h"
+#include "support/task_test_ui.h"
 #include "tasks/target_checks.h"
-#include "tasks/task_test_ui.h"
 
 namespace tasks {
 namespace {

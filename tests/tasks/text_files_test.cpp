@@ -3,9 +3,9 @@
 
 #include "jet/error.h"
 #include "support/fixtures.h"
+#include "support/lab_files.h"
 #include "tasks/ansi_text.h"
 #include "tasks/date_text.h"
-#include "tasks/lab_files.h"
 
 namespace tasks {
 namespace {

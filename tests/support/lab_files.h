@@ -1,6 +1,6 @@
 // Results folders for the tests of the long commands, made with our engine: a main database
-// "Quorbase.mdb" and an empty template "Empty_Quorbase.mdb" with the four tables, and ways to
-// read back what a command wrote.
+// "Quorbase.mdb" and an empty template "Empty_Quorbase.mdb" with the laboratory's four tables
+// as demo::ResultsTableDesigns() declares them, and ways to read back what a command wrote.
 #pragma once
 
 #include <cstdint>
@@ -16,13 +16,11 @@ namespace tasks::testing {
 struct LabOptions {
   // The template's Instruments table lacks the main database's Model column.
   bool template_has_model = true;
-  // Width of the template's Cust_Name column (the main database's is 50).
-  uint16_t template_cust_name_size = 50;
-  // The main database's Results table has its primary key (Cert_No, Test_No); without it a
-  // result line may stand twice, which the template's key refuses.
+  // Width of the template's Cust_Name column; unset: as wide as the main database's.
+  std::optional<uint16_t> template_cust_name_size = std::nullopt;
+  // The main database's Results index (Cert_No, Test_No) is its primary key, as the
+  // template's is; without it a result line may stand twice, which the template's key refuses.
   bool main_results_keyed = true;
-  // The template's tables have their primary keys.
-  bool template_keyed = true;
 };
 
 struct Lab {
@@ -45,8 +43,10 @@ class LabWriter {
   LabWriter& Instrument(const std::string& inst_id, jet::Value customer,
                         const std::string& model = "Gauge");
   LabWriter& Calibration(const std::string& inst_id, int32_t cal_ref, jet::Value cert_no);
-  LabWriter& Result(const std::string& cert_no, int32_t test_no, double reading);
-  LabWriter& Additional(const std::string& inst_id, int32_t cal_ref, const std::string& note);
+  // `measured` goes into Measured.
+  LabWriter& Result(const std::string& cert_no, int32_t test_no, double measured);
+  // `comment` goes into Comment.
+  LabWriter& Additional(const std::string& inst_id, int32_t cal_ref, const std::string& comment);
 
  private:
   void Add(const std::string& table, const std::vector<std::pair<std::string, jet::Value>>& row);

@@ -1,10 +1,13 @@
-#include "tasks/lab_files.h"
+#include "support/lab_files.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
+#include "db/schema.h"
+#include "demo/demo_schema.h"
 #include "jet/consistency_check.h"
 #include "jet/create.h"
 #include "jet/database.h"
@@ -13,56 +16,37 @@
 namespace tasks::testing {
 namespace {
 
-using jet::ColumnType;
+void RemoveColumn(jet::TableDesign& table, std::string_view name) {
+  std::erase_if(table.columns, [&](const jet::ColumnDesign& c) { return c.name == name; });
+}
 
-jet::TableDesign Keyed(jet::TableDesign table, std::vector<std::string> key, bool keyed) {
-  if (!keyed) return table;
-  jet::IndexDesign index;
-  index.primary = true;
-  for (auto& column : key) index.columns.push_back({column});
-  table.indexes.push_back(index);
-  return table;
+jet::ColumnDesign& Column(jet::TableDesign& table, std::string_view name) {
+  for (jet::ColumnDesign& column : table.columns) {
+    if (column.name == name) return column;
+  }
+  throw std::logic_error("the laboratory's design has no column " + std::string(name));
 }
 
 void MakeDatabase(const std::string& path, bool is_template, const LabOptions& options) {
   jet::CreateDatabase(path);
   auto database = jet::Database::Open(path, jet::OpenMode::kReadWrite);
-  const bool keyed = !is_template || options.template_keyed;
-  jet::TableDesign instruments{"Instruments",
-                               {{"Inst_Id", ColumnType::kText, 20},
-                                {"Cust_Name", ColumnType::kText,
-                                 is_template ? options.template_cust_name_size : uint16_t{50}},
-                                {"Status", ColumnType::kText, 1}},
-                               {}};
-  if (!is_template || options.template_has_model) {
-    instruments.columns.push_back({"Model", ColumnType::kText, 30});
+  jet::TableDesign instruments = demo::InstrumentsDesign();
+  if (is_template) {
+    if (!options.template_has_model) RemoveColumn(instruments, "Model");
+    if (options.template_cust_name_size) {
+      Column(instruments, db::schema::kCustName).size = *options.template_cust_name_size;
+    }
   }
-  jet::CreateTable(*database, Keyed(instruments, {"Inst_Id"}, keyed));
-  jet::CreateTable(*database, Keyed({"Calibrations",
-                                     {{"Inst_Id", ColumnType::kText, 20},
-                                      {"Cal_Ref", ColumnType::kLong},
-                                      {"Cert_No", ColumnType::kText, 20},
-                                      {"Cal_Date", ColumnType::kDateTime},
-                                      {"Test_Time", ColumnType::kDateTime}},
-                                     {}},
-                                    {"Inst_Id", "Cal_Ref"}, keyed));
-  jet::CreateTable(*database,
-                   Keyed({"Results",
-                          {{"Cert_No", ColumnType::kText, 20},
-                           {"Test_No", ColumnType::kLong},
-                           {"Reading", ColumnType::kDouble}},
-                          {}},
-                         {"Cert_No", "Test_No"}, is_template ? keyed : options.main_results_keyed));
-  jet::TableDesign additional{"Additional Data",
-                              {{"Inst_Id", ColumnType::kText, 20},
-                               {"Cal_Ref", ColumnType::kLong},
-                               {"Note", ColumnType::kText, 50}},
-                              {}};
-  jet::IndexDesign by_instrument;
-  by_instrument.name = "Inst_Id";
-  by_instrument.columns.push_back({"Inst_Id"});
-  additional.indexes.push_back(by_instrument);
-  jet::CreateTable(*database, additional);
+  // The laboratory's Results index lets a certificate carry a test number twice; the tests'
+  // template refuses that, so that a row the target refuses can be seen to be skipped.
+  jet::TableDesign results = demo::ResultsDesign();
+  if (is_template || options.main_results_keyed) {
+    for (jet::IndexDesign& index : results.indexes) index.primary = true;
+  }
+  for (const jet::TableDesign& table :
+       {instruments, demo::CalibrationsDesign(), results, demo::AdditionalDataDesign()}) {
+    jet::CreateTable(*database, table);
+  }
 }
 
 std::string Text(const jet::Value& value) {
@@ -115,14 +99,14 @@ LabWriter& LabWriter::Calibration(const std::string& inst_id, int32_t cal_ref, j
   return *this;
 }
 
-LabWriter& LabWriter::Result(const std::string& cert_no, int32_t test_no, double reading) {
-  Add("Results", {{"Cert_No", cert_no}, {"Test_No", test_no}, {"Reading", reading}});
+LabWriter& LabWriter::Result(const std::string& cert_no, int32_t test_no, double measured) {
+  Add("Results", {{"Cert_No", cert_no}, {"Test_No", test_no}, {"Measured", measured}});
   return *this;
 }
 
 LabWriter& LabWriter::Additional(const std::string& inst_id, int32_t cal_ref,
-                                 const std::string& note) {
-  Add("Additional Data", {{"Inst_Id", inst_id}, {"Cal_Ref", cal_ref}, {"Note", note}});
+                                 const std::string& comment) {
+  Add("Additional Data", {{"Inst_Id", inst_id}, {"Cal_Ref", cal_ref}, {"Comment", comment}});
   return *this;
 }
 
