@@ -142,7 +142,7 @@ TEST_F(BackupAndUndo, AFailedBackupStopsTheUpdateBeforeAnyWrite) {
   EXPECT_EQ(fs::last_write_time(main_), time);
   EXPECT_FALSE(fs::exists(folder_ + "/ImportLog.txt")) << "the update did not start";
   EXPECT_FALSE(fs::exists(folder_ + "/ImportReport.csv"));
-  EXPECT_TRUE(window_.changes.empty());
+  EXPECT_TRUE(window_.states.empty());
   EXPECT_FALSE(import_task::UndoLastImport(main_).restored) << "there is nothing to undo";
 }
 
