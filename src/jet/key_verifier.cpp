@@ -86,8 +86,9 @@ std::vector<std::optional<KeyMismatch>> FindKeyMismatches(PageFile& file, const 
     if (rows.empty()) continue;
     // One search per distinct key: a run of rows with the same text is one walk along its
     // entries, not one walk per row. Among equal keys the table's order stays.
-    std::stable_sort(rows.begin(), rows.end(),
-                     [](const Candidate& a, const Candidate& b) { return a.key < b.key; });
+    std::stable_sort(rows.begin(), rows.end(), [](const Candidate& a, const Candidate& b) {
+      return CompareKeys(a.key, b.key) < 0;
+    });
     IndexReader reader(file, def.real_indexes[i]);
     for (size_t k = 0; k < rows.size() && !verdicts[i];) {
       const Bytes& key = rows[k].key;
