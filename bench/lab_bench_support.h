@@ -108,20 +108,9 @@ class SilentPrompter : public platform::Prompter {
   std::vector<std::string> messages;
 };
 
-class SilentProgress : public tasks::Progress {
- public:
-  void SetCaption(const std::string&) override {}
-  void SetTask(const std::string&) override {}
-  void SetStatus(const std::string&) override {}
-  void SetBar(double) override {}
-  void Show() override {}
-  void LetEventsRun() override {}
-  void Unload() override {}
-};
-
 struct SilentUi {
   SilentPrompter prompter;
-  SilentProgress progress;
+  tasks::SilentProgress progress;
   tasks::NoWindow window;
   tasks::TaskUi ui{prompter, progress, window};
 };

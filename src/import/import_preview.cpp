@@ -17,17 +17,6 @@ namespace fs = std::filesystem;
 
 constexpr char kCr = '\r';
 
-class SilentProgress : public tasks::Progress {
- public:
-  void SetCaption(const std::string&) override {}
-  void SetTask(const std::string&) override {}
-  void SetStatus(const std::string&) override {}
-  void SetBar(double) override {}
-  void Show() override {}
-  void LetEventsRun() override {}
-  void Unload() override {}
-};
-
 class NoLauncher : public platform::Launcher {
  public:
   bool BrowseFolder(std::string_view) override { return true; }
@@ -120,7 +109,7 @@ PreviewResult PreviewUpdate(const ImportRequest& request, platform::Prompter& er
   on_copy.main_database_path = (scratch / fs::path(main).filename()).string();
   PreviewPrompter prompter(error_prompter, preview.messages);
   NoLauncher launcher;
-  SilentProgress progress;
+  tasks::SilentProgress progress;
   tasks::NoWindow window;
   UpdateSurroundings surroundings{prompter, launcher, progress, window};
   const fs::path log_path = scratch / "ImportLog.txt";

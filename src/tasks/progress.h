@@ -23,4 +23,16 @@ class Progress {
   virtual void Unload() = 0;
 };
 
+// Progress nobody watches: a preview's hidden run, a benchmark.
+class SilentProgress : public Progress {
+ public:
+  void SetCaption(const std::string&) override {}
+  void SetTask(const std::string&) override {}
+  void SetStatus(const std::string&) override {}
+  void SetBar(double) override {}
+  void Show() override {}
+  void LetEventsRun() override {}
+  void Unload() override {}
+};
+
 }  // namespace tasks
