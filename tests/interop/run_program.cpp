@@ -146,19 +146,6 @@ int RunningProgram::Finish() {
   return exit_code_;
 }
 
-bool ProgramOnPath(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  if (path == nullptr) return false;
-  std::stringstream dirs(path);
-  std::string dir;
-  while (std::getline(dirs, dir, ';')) {
-    std::error_code ec;
-    const auto candidate = std::filesystem::path(dir) / (name + ".exe");
-    if (std::filesystem::is_regular_file(candidate, ec)) return true;
-  }
-  return false;
-}
-
 #else
 
 ProgramResult RunProgram(const std::vector<std::string>& argv) {
@@ -231,20 +218,26 @@ int RunningProgram::Finish() {
   return exit_code_;
 }
 
+#endif
+
 bool ProgramOnPath(const std::string& name) {
+#ifdef _WIN32
+  constexpr char kListSeparator = ';';
+  const std::string file = name + ".exe";
+#else
+  constexpr char kListSeparator = ':';
+  const std::string& file = name;
+#endif
   const char* path = std::getenv("PATH");
   if (path == nullptr) return false;
   std::stringstream dirs(path);
   std::string dir;
-  while (std::getline(dirs, dir, ':')) {
+  while (std::getline(dirs, dir, kListSeparator)) {
     std::error_code ec;
-    const auto candidate = std::filesystem::path(dir) / name;
-    if (std::filesystem::is_regular_file(candidate, ec)) return true;
+    if (std::filesystem::is_regular_file(std::filesystem::path(dir) / file, ec)) return true;
   }
   return false;
 }
-
-#endif
 
 RunningProgram::~RunningProgram() { Finish(); }
 std::string WhyNotRunnable(const std::string& name) {
