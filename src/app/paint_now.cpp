@@ -17,9 +17,14 @@ bool Exposed(QWidget* window) {
   return handle != nullptr && handle->isExposed();
 }
 
+}  // namespace
+
 void LetWindowSystemRun() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
 
-}  // namespace
+void PaintingClock::Nap() {
+  LetWindowSystemRun();
+  system_.Nap();
+}
 
 void PaintNow(QWidget* window) {
   LetWindowSystemRun();

@@ -4,9 +4,27 @@
 // that draws nothing, and the window stays black for the whole step.
 #pragma once
 
+#include "platform/clock.h"
+
 class QWidget;
 
 namespace app {
+
+// Lets the window system's own messages through (exposures, paints, moves), never input: the
+// user's clicks and keys wait in the queue for the next turn of the event loop.
+void LetWindowSystemRun();
+
+// The system's clock for the waits of the start-up: a nap between two readings lets the
+// window system run, so that a window the window manager frames, moves or uncovers during the
+// wait is drawn again instead of staying black, while input still waits.
+class PaintingClock : public platform::Clock {
+ public:
+  double Now() override { return system_.Now(); }
+  void Nap() override;
+
+ private:
+  platform::SystemClock system_;
+};
 
 // Shows the window, waits (letting only the window system's own messages through, never
 // input) until it is exposed, and paints it. Gives up waiting after two seconds: a window

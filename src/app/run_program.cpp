@@ -5,9 +5,9 @@
 #include "app/form_export.h"
 #include "app/form_import.h"
 #include "app/launcher_with_notice.h"
+#include "app/paint_now.h"
 #include "app/reconciler.h"
 #include "app/shell.h"
-#include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/launcher.h"
 #include "platform/qt_prompter.h"
@@ -15,7 +15,7 @@
 namespace app {
 
 int RunProgram(const std::string& program_name, const std::function<void(Shell&)>& register_tasks) {
-  platform::SystemClock clock;
+  PaintingClock clock;
   Reconciler reconciler(program_name, clock, platform::DefaultProgramFolder());
   platform::QtPrompter prompter(program_name);
   // The program's certificate list and the way to the file browser, for the task windows.

@@ -9,6 +9,8 @@
 #include <QThread>
 #include <QWidget>
 
+#include "app/paint_now.h"
+
 namespace app {
 namespace {
 
@@ -76,7 +78,12 @@ void ProbeWindow(QWidget* window, const char* moment) {
   const QString done = dir.filePath(QString("%1.done").arg(number));
   QElapsedTimer waited;
   waited.start();
-  while (!QFile::exists(done) && waited.elapsed() < 10000) QThread::msleep(10);
+  // The window keeps being drawn while the test looks at it, as it is in every wait of the
+  // program; input waits.
+  while (!QFile::exists(done) && waited.elapsed() < 10000) {
+    LetWindowSystemRun();
+    QThread::msleep(10);
+  }
 }
 
 }  // namespace app

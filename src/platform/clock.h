@@ -21,8 +21,8 @@ class SystemClock : public Clock {
   void Nap() override;
 };
 
-// Returns once more than `seconds` have passed since the call, without processing window
-// messages: nothing repaints and no input is handled meanwhile.
+// Returns once more than `seconds` have passed since the call. No input is handled meanwhile;
+// whatever else runs is up to the clock's nap (the system clock's lets nothing run).
 void WaitSeconds(Clock& clock, double seconds);
 
 }  // namespace platform
