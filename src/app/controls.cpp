@@ -1,5 +1,6 @@
 #include "app/controls.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
@@ -49,6 +50,32 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text,
   button->setObjectName(name);
   button->setGeometry(where);
   return button;
+}
+
+void FitTextInLabel(QLabel* label, double smallest_scale) {
+  QFont font = label->font();
+  const double largest = font.pointSizeF();
+  const double smallest = largest * smallest_scale;
+  // Quarter points: fine enough to lose no size the text could have had.
+  constexpr double kStep = 0.25;
+  for (double size = largest; size >= smallest; size -= kStep) {
+    font.setPointSizeF(size);
+    const QRect needed = QFontMetrics(font).boundingRect(QRect(0, 0, label->width(), 1 << 20),
+                                                         Qt::TextWordWrap, label->text());
+    if (needed.height() <= label->height()) break;
+  }
+  // Where nothing in the range fits, the smallest size tried stands.
+  label->setFont(font);
+}
+
+QPointer<QWidget> ParkFocus(QWidget* window) {
+  QPointer<QWidget> had = window->focusWidget();
+  window->setFocus(Qt::OtherFocusReason);
+  return had;
+}
+
+void RestoreFocus(const QPointer<QWidget>& control) {
+  if (control && control->isEnabled()) control->setFocus(Qt::OtherFocusReason);
 }
 
 void PaintBackground(QWidget* window) {

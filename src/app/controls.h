@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QPalette>
+#include <QPointer>
 #include <QRect>
 #include <QString>
 
@@ -31,6 +32,18 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const 
 QLabel* MakeHeading(QWidget* parent, const char* name, const QString& text, const QRect& where,
                     Wrap wrap);
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, const QRect& where);
+
+// Sets a word-wrapped label's font to the largest size, from its own size down to
+// `smallest_scale` of it, at which its whole text fits the label. The fonts of each system
+// differ in width, so the size is found where the program runs, not fixed in the design.
+void FitTextInLabel(QLabel* label, double smallest_scale);
+
+// While a long command has a window's controls disabled, the window itself holds the keyboard
+// focus: Qt hands the focus of a control being disabled to the next one that still takes it,
+// the read-only path box, which then shows its whole text selected. ParkFocus returns the
+// control that had the focus; RestoreFocus gives it back once the controls are enabled again.
+QPointer<QWidget> ParkFocus(QWidget* window);
+void RestoreFocus(const QPointer<QWidget>& control);
 
 // The background picture carries no information: a quiet gradient, top to bottom, stands in
 // for it. PaintBackground fills the window itself; MakeBackgroundPicture places the gradient

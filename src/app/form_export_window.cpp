@@ -31,6 +31,10 @@ namespace {
 using platform::Buttons;
 using platform::Icon;
 
+// The help text beside the folder button is not set smaller than this share of the window's
+// font: below it, it turns into small print that staff would have to lean in to read.
+constexpr double kSmallestHelpScale = 0.85;
+
 // Design positions are twips within the client area; `dx` and `dy` move a whole block.
 struct Block {
   int dx = 0;
@@ -162,15 +166,17 @@ void ExportWindow::BuildCreateBlock(const ExportWindowDesign& design) {
       MakeHeading(this, "Label3", design.step_folder, at.Rect(120, 1605, 5085, 240), Wrap::kWords);
   Command_Explorer =
       MakeButton(this, "Command_Explorer", "Show Database Folder ", at.Rect(120, 1920, 3870, 795));
-  Label4 = MakeLabel(this, "Label4",
-                     "This function displays the database in Windows explorer. The file can "
-                     "then be copied to your On-Site PC either via a network or USB memory "
-                     "stick / CD etc.",
-                     at.Rect(4095, 1920, 2820, 795), Wrap::kWords);
-  // Five lines in the height of the button beside it: the small print of the window.
-  QFont small = Label4->font();
-  small.setPointSizeF(small.pointSizeF() * 0.75);
-  Label4->setFont(small);
+  // The help text takes the room its design box leaves free: up to just under the heading,
+  // across to the "&Main Menu" button, down to the window's edge. At the size of the other
+  // texts it would need more lines than that room holds, so it is set as small as it needs,
+  // never below what still reads easily.
+  Label4 =
+      MakeLabel(this, "Label4",
+                "This function displays the database in Windows explorer. The file can "
+                "then be copied to your On-Site PC either via a network or USB memory "
+                "stick / CD etc.",
+                at.Rect(4095, 1875, 3000, design.height - design.create_top - 1875), Wrap::kWords);
+  FitTextInLabel(Label4, kSmallestHelpScale);
   Command_Exit = MakeButton(this, "Command_Exit", "&Main Menu", at.Rect(7155, 1920, 1500, 795));
 }
 
@@ -212,8 +218,8 @@ void ExportWindow::Load() {
       [&] {
         TargetDBText->setText(QString::fromStdString(
             export_task::DefaultTargetPath(values.results_folder, services_.today())));
-        // The box shows the path from its start, drive and folder first.
-        TargetDBText->setCursorPosition(0);
+        // A long path shows its end, the file name the export will write.
+        TargetDBText->end(false);
       },
       [&] {
         setEnabled(true);
@@ -363,6 +369,8 @@ void ExportWindow::Create() {
 }
 
 void ExportWindow::SetBusy(bool busy) {
+  if (busy && !busy_) focus_before_busy_ = ParkFocus(this);
+  const bool was_busy = busy_;
   busy_ = busy;
   for (QWidget* control : std::initializer_list<QWidget*>{
            DBList_Customer, List_SelectedCust, Command1, Command_CustomerList,
@@ -375,16 +383,20 @@ void ExportWindow::SetBusy(bool busy) {
     setCursor(Qt::WaitCursor);
   } else {
     unsetCursor();
+    if (was_busy) RestoreFocus(focus_before_busy_);
   }
 }
 
 void ExportWindow::closeEvent(QCloseEvent* event) {
-  // The action running under this window holds its controls; it ends first.
-  if (busy_) {
-    event->ignore();
+  if (!busy_ && !services_.return_to_menu) {
+    event->accept();
     return;
   }
-  event->accept();
+  // The title bar's close button goes back to the menu, as "&Main Menu" does: closing the
+  // only window would end the program. While the action runs under this window it holds its
+  // controls, and the window stays.
+  event->ignore();
+  BackToMenu();
 }
 
 }  // namespace app

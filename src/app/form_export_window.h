@@ -7,6 +7,7 @@
 // hourglass pointer shows over the window, and closing it is refused until the action ends.
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <string>
@@ -134,6 +135,8 @@ class ExportWindow : public QWidget, public tasks::CommandWindow {
   ExportWindowServices services_;
   CreateAction create_;
   bool busy_ = false;
+  // The control that had the keyboard focus when the action started.
+  QPointer<QWidget> focus_before_busy_;
 };
 
 }  // namespace app

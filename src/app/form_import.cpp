@@ -43,7 +43,7 @@ Form_Import::Form_Import(ImportWindowServices services, QWidget* parent)
   Command_Exit = MakeButton(this, "Command_Exit", "&Main Menu", TwipsRect(5700, 1860, 1500, 795));
 
   connect(Command_MobileDB, &QPushButton::clicked, this, [this] { controller_.Select(); });
-  connect(Command_Update, &QPushButton::clicked, this, [this] { Update(); });
+  connect(Command_Update, &QPushButton::clicked, this, [this] { controller_.Update(); });
   connect(Command_Exit, &QPushButton::clicked, this, [this] { controller_.MainMenu(); });
 
   Load();
@@ -61,44 +61,42 @@ std::string Form_Import::PathText() const { return Text_mobileDB->text().toStdSt
 
 void Form_Import::SetPathText(const std::string& text) {
   Text_mobileDB->setText(QString::fromStdString(text));
-  // A long path shows its drive and first folders, as the laboratory's text boxes do.
-  Text_mobileDB->setCursorPosition(0);
+  // A long path shows its end: the file name tells one on-site database from another, the
+  // folders before it are the same for all of them.
+  Text_mobileDB->end(false);
 }
 
 void Form_Import::ReturnToMenu() {
-  returned_ = true;
   if (services_.return_to_menu) services_.return_to_menu(this);
 }
 
-void Form_Import::Update() {
-  controller_.Update();
-  // Only the click that ran the update gets here with the run over; clicks that arrived
-  // during it returned at once, leaving their wish with the controller or with this window.
-  if (close_waiting_ && !controller_.running()) {
-    close_waiting_ = false;
-    // A completed update has already left for the menu and taken the window with it.
-    if (!returned_) close();
-  }
-}
-
 void Form_Import::SetBusy(bool busy) {
-  Command_MobileDB->setEnabled(!busy);
+  if (busy && !busy_) focus_before_busy_ = ParkFocus(this);
+  // Every button waits for the run: a click on one would only be remembered until it ends,
+  // and a button that looks usable while doing nothing tells the user the program hangs.
+  for (QPushButton* button : {Command_MobileDB, Command_Update, Command_Exit}) {
+    button->setEnabled(!busy);
+  }
   Text_mobileDB->setReadOnly(busy);
   if (busy) {
     setCursor(Qt::WaitCursor);
   } else {
     unsetCursor();
+    if (busy_) RestoreFocus(focus_before_busy_);
   }
+  busy_ = busy;
 }
 
 void Form_Import::closeEvent(QCloseEvent* event) {
-  // The merges run inside this window's click: it may only go once they have ended.
-  if (controller_.running()) {
-    close_waiting_ = true;
-    event->ignore();
+  if (!services_.return_to_menu) {
+    event->accept();
     return;
   }
-  event->accept();
+  // The title bar's close button is the way back to the menu, as "&Main Menu" is: closing
+  // the only window would end the program. During an update the controller keeps the wish
+  // until the merges, which run inside this window's click, have ended.
+  event->ignore();
+  controller_.MainMenu();
 }
 
 Form_Import* NewForm_Import(Shell& shell, platform::Launcher& launcher) {

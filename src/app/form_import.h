@@ -3,11 +3,12 @@
 // window holds the controls, forwards the clicks and shows the busy state.
 //
 // An update lets the window system run once per calibration, so clicks reach the window while
-// it runs. "&Update Main Database", "&Main Menu" and closing the window then wait until the
-// run has finished instead of starting a second run inside the first or destroying the window
-// under it; "&Select" and the path box, the run's input, are held back until it ends.
+// it runs: its buttons are disabled and the path box, the run's input, is read-only until it
+// ends. Closing the window goes back to the menu, as "&Main Menu" does; asked for during a
+// run, it waits until the run has finished instead of destroying the window under it.
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 
@@ -65,15 +66,13 @@ class Form_Import : public QWidget, public import_task::ImportView, public tasks
 
  private:
   void Load();
-  void Update();
 
   ImportWindowServices services_;
   import_task::UpdateSurroundings surroundings_;
   import_task::ImportController controller_;
-  // Closing was asked for while an update ran; it happens once the run has ended.
-  bool close_waiting_ = false;
-  // The window has gone back to the menu and is about to be unloaded.
-  bool returned_ = false;
+  bool busy_ = false;
+  // The control that had the keyboard focus when the run started.
+  QPointer<QWidget> focus_before_busy_;
 };
 
 // Form_Import, created and loaded, on the shell's progress window and prompter.

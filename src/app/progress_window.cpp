@@ -25,6 +25,9 @@ void ProgressWindow::SetCaption(const std::string& caption) {
 
 void ProgressWindow::SetTask(const std::string& text) {
   Loaded().Label_Task->setText(platform::DisplayText(text));
+  // A new phase shows at once: the work of a phase may let no events through before its
+  // first record, or at all (the instrument merge of the import).
+  if (form_->isVisible()) PaintNow(form_);
 }
 
 void ProgressWindow::SetStatus(const std::string& text) {

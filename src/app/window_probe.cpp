@@ -67,6 +67,10 @@ void ProbeWindow(QWidget* window, const char* moment) {
     out << "client " << Rect(QRect(window->mapToGlobal(QPoint(0, 0)), window->size())) << "\n";
     out << "frame " << Rect(window->frameGeometry()) << "\n";
     for (const QString& cut : CutTexts(window)) out << "cut " << cut << "\n";
+    for (const QLabel* label : window->findChildren<QLabel*>()) {
+      if (!label->isVisible() || label->objectName().isEmpty()) continue;
+      out << "text " << label->objectName() << " " << label->text().simplified() << "\n";
+    }
     for (const QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
       if (!button->isVisible() || button->objectName().isEmpty()) continue;
       const QPoint centre = button->mapToGlobal(button->rect().center());

@@ -14,8 +14,9 @@ namespace app {
 QStringList CutTexts(const QWidget* window);
 
 // With QB_WINDOW_PROBE set: writes "<n>-<moment>.txt" into that folder (the window's client
-// and frame rectangles on the screen, its cut texts, the centres of its buttons) and waits up
-// to ten seconds for "<n>.done" there. The window system runs meanwhile; input is not handled.
+// and frame rectangles on the screen, its cut texts, its labels' texts, the centres of its
+// buttons) and waits up to ten seconds for "<n>.done" there. The window system runs
+// meanwhile; input is not handled.
 void ProbeWindow(QWidget* window, const char* moment);
 
 }  // namespace app

@@ -29,9 +29,17 @@ bool IsResultsDatabase(const std::string& path) {
   }
 }
 
+std::string ResultsFolderOf(const std::string& main_database_path) {
+  const size_t last = main_database_path.find_last_of("\\/");
+  if (last == std::string::npos) return std::string();
+  return platform::NativePath(main_database_path.substr(0, last));
+}
+
 void ImportController::Select() {
-  const std::optional<std::string> chosen =
-      surroundings_.prompter.OpenFile({kSelectTitle, kDatabaseFilter, ""});
+  // The on-site files come back to the results folder, where the export puts them; the
+  // program's own folder, the dialog's default, never holds one.
+  const std::optional<std::string> chosen = surroundings_.prompter.OpenFile(
+      {kSelectTitle, kDatabaseFilter, ResultsFolderOf(main_database_path_)});
   if (!chosen) return;
   if (IsResultsDatabase(*chosen)) {
     view_.SetPathText(*chosen);

@@ -30,6 +30,10 @@ class ImportView {
 // The window's caption: the design caption + " [Target = " + main database path + "]".
 std::string ImportWindowCaption(const std::string& main_database_path);
 
+// The folder the main database lies in, the results folder, in the system's form: where the
+// file dialog of "&Select" opens. Empty for a path without a folder.
+std::string ResultsFolderOf(const std::string& main_database_path);
+
 // True when `path` opens as a database whose Instruments, Calibrations and Results tables
 // open; [Additional Data] is not required.
 bool IsResultsDatabase(const std::string& path);

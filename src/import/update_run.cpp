@@ -59,14 +59,14 @@ class Update {
         },
         [&] {
           progress_shown_ = true;
+          // The first phase's name goes in before the window shows: the instrument merge
+          // lets no events through, so the window keeps whatever it painted on showing.
           s_.progress.SetCaption(kProgressCaption);
+          s_.progress.SetTask(kImportingInstruments);
           s_.progress.Show();
         },
         [&] { result_.state.Reset(); },
-        [&] {
-          s_.progress.SetTask(kImportingInstruments);
-          ScanInstruments(onsite_, main_, result_.state);
-        },
+        [&] { ScanInstruments(onsite_, main_, result_.state); },
         [&] {
           s_.progress.SetTask(kImportingCalibrations);
           ScanCalibrations(onsite_, main_, result_.state, log_, s_.progress);

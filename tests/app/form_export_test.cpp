@@ -128,6 +128,13 @@ TEST_F(ExportWindowTest, TheRebuildWindowShowsTwoStepsAndKeepsTheCustomerControl
   EXPECT_EQ(Lines(*w.DBList_Customer), AllCustomerLines());
   EXPECT_EQ(w.TargetDBText->text().toStdString(),
             lab_.folder + "\\Quorbase On-Site Export 02-06-2009.mdb");
+  // Longer than the box: the box shows its end, the file name.
+  EXPECT_GT(w.TargetDBText->fontMetrics().horizontalAdvance(w.TargetDBText->text()),
+            w.TargetDBText->width());
+  w.TargetDBText->grab();  // the box scrolls its text when it is drawn
+  EXPECT_EQ(w.TargetDBText->cursorPosition(), w.TargetDBText->text().size());
+  EXPECT_TRUE(w.TargetDBText->rect().contains(
+      w.TargetDBText->inputMethodQuery(Qt::ImCursorRectangle).toRect().center()));
 }
 
 TEST_F(ExportWindowTest, TheRebuildWindowsTextsRenderAsLettersInTheirBoxes) {
@@ -143,6 +150,11 @@ TEST_F(ExportWindowTest, TheRebuildWindowsTextsRenderAsLettersInTheirBoxes) {
   const QRect needed = small->fontMetrics().boundingRect(QRect(0, 0, small->width(), 10000),
                                                          Qt::TextWordWrap, small->text());
   EXPECT_LE(needed.height(), small->height());
+  // Readable: not far below the size of the window's other texts, and clear of its neighbours.
+  EXPECT_GE(small->font().pointSizeF(), w.Label5->font().pointSizeF() * 0.85);
+  EXPECT_LT(small->geometry().right(), w.Command_Exit->x());
+  EXPECT_GT(small->y(), w.Label3->geometry().bottom());
+  EXPECT_GT(small->x(), w.Command_Explorer->geometry().right());
 }
 
 // What a fake action saw of its window while it ran.
@@ -150,6 +162,7 @@ struct BusyView {
   bool busy = false;
   std::vector<std::string> enabled;  // controls still enabled
   bool read_only = false;
+  bool path_selected = true;
   Qt::CursorShape cursor = Qt::ArrowCursor;
   bool closed = false;
   size_t returned = 0;
@@ -173,6 +186,7 @@ TEST_F(ExportWindowTest, WhileTheActionRunsTheWindowHoldsEveryClickAndRefusesToC
       if (c->isEnabled()) view.enabled.push_back(c->objectName().toStdString());
     }
     view.read_only = window->TargetDBText->isReadOnly();
+    view.path_selected = window->TargetDBText->hasSelectedText();
     view.cursor = window->cursor().shape();
     // What the user might try meanwhile, as the events let through by the action arrive.
     window->close();
@@ -190,6 +204,8 @@ TEST_F(ExportWindowTest, WhileTheActionRunsTheWindowHoldsEveryClickAndRefusesToC
   Select(*w.DBList_Customer, "Acme Test");
   w.Command_CustomerList->click();
   w.TargetDBText->setText("D:\\Site\\Velmo.mdb");
+  QApplication::setActiveWindow(&w);
+  w.Command_CreateMobileDB->setFocus();
 
   w.Command_CreateMobileDB->click();
   EXPECT_EQ(seen.customers, (std::vector<std::string>{"Velmo Marine", "Acme Test"}));
@@ -197,6 +213,8 @@ TEST_F(ExportWindowTest, WhileTheActionRunsTheWindowHoldsEveryClickAndRefusesToC
   EXPECT_TRUE(view.busy);
   EXPECT_TRUE(view.enabled.empty()) << view.enabled.front();
   EXPECT_TRUE(view.read_only);
+  // The focus leaving the disabled buttons does not land in the path box, selecting it all.
+  EXPECT_FALSE(view.path_selected);
   EXPECT_EQ(view.cursor, Qt::WaitCursor);
   EXPECT_FALSE(view.closed);
   EXPECT_EQ(view.returned, 0u);
@@ -205,12 +223,15 @@ TEST_F(ExportWindowTest, WhileTheActionRunsTheWindowHoldsEveryClickAndRefusesToC
   // Idle again: everything usable, and the window may close.
   EXPECT_FALSE(w.busy());
   EXPECT_TRUE(w.Command_CreateMobileDB->isEnabled());
+  EXPECT_TRUE(w.Command_CreateMobileDB->hasFocus()) << "the focus is back where it was";
   EXPECT_TRUE(w.Command_Exit->isEnabled());
   EXPECT_TRUE(w.DBList_Customer->isEnabled());
   EXPECT_FALSE(w.TargetDBText->isReadOnly());
   EXPECT_EQ(w.cursor().shape(), Qt::ArrowCursor);
   EXPECT_EQ(w.ExportList().size(), 2u);
-  EXPECT_TRUE(w.close());
+  // Closing it now is the way back to the menu, as "&Main Menu" is.
+  w.close();
+  EXPECT_EQ(returned_to_, std::vector<QWidget*>{&w});
 }
 
 TEST_F(ExportWindowTest, AnActionThatThrowsIsReportedAndLeavesTheWindowIdle) {
@@ -342,6 +363,25 @@ TEST_F(ExportShellTest, TheMenuOpensEachProgramsWindowAndMainMenuReturns) {
 
     window->Command_Exit->click();
     DeleteLater();
+    EXPECT_EQ(opened, nullptr);
+    ASSERT_NE(shell_.menu(), nullptr);
+    EXPECT_TRUE(shell_.menu()->isVisible());
+    EXPECT_EQ(shell_.task_window(), nullptr);
+
+    // The title bar's close button goes back the same way; it must not close the program's
+    // last window, which would end the program.
+    bool last_window_closed = false;
+    const QMetaObject::Connection watch = QObject::connect(qApp, &QGuiApplication::lastWindowClosed,
+                                                           [&] { last_window_closed = true; });
+    command = values_.program_name == "Fendra" ? shell_.menu()->Command1 : shell_.menu()->Command3;
+    command->click();
+    DeleteLater();
+    opened = shell_.task_window();
+    ASSERT_NE(opened, nullptr);
+    EXPECT_FALSE(opened->close());
+    DeleteLater();
+    QObject::disconnect(watch);
+    EXPECT_FALSE(last_window_closed);
     EXPECT_EQ(opened, nullptr);
     ASSERT_NE(shell_.menu(), nullptr);
     EXPECT_TRUE(shell_.menu()->isVisible());

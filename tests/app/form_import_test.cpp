@@ -38,6 +38,13 @@ std::string Summary(int instruments, int calibrations, int results) {
          " new results copied";
 }
 
+// A path box, as drawn, shows the end of its path, the file name, however long the path is.
+bool ShowsTheEnd(QLineEdit& box) {
+  box.grab();  // the box scrolls its text when it is drawn
+  return box.cursorPosition() == box.text().size() &&
+         box.rect().contains(box.inputMethodQuery(Qt::ImCursorRectangle).toRect().center());
+}
+
 bool ShowsBusyPointer(const QWidget& window) { return window.cursor().shape() == Qt::WaitCursor; }
 
 int MenusOnScreen() {
@@ -172,9 +179,12 @@ TEST_F(ImportWindowTest, SelectTakesAResultsDatabaseAndRefusesAnyOtherFile) {
   prompter_.files = {onsite_, std::nullopt, junk};
   window.Command_MobileDB->click();
   EXPECT_EQ(window.Text_mobileDB->text().toStdString(), onsite_);
+  EXPECT_TRUE(ShowsTheEnd(*window.Text_mobileDB));
   ASSERT_EQ(prompter_.file_requests.size(), 1u);
   EXPECT_EQ(prompter_.file_requests[0].title, "Select database with mobile on-site data");
   EXPECT_EQ(prompter_.file_requests[0].filter, "Database Files (*.mdb)|*.mdb");
+  // In the results folder, where the on-site files are exported to and come back.
+  EXPECT_EQ(prompter_.file_requests[0].initial_folder, platform::NativePath(lab_.folder));
 
   window.Command_MobileDB->click();  // cancelled: the path stays
   EXPECT_EQ(window.Text_mobileDB->text().toStdString(), onsite_);
@@ -195,17 +205,29 @@ TEST_F(ImportWindowTest, UpdateMergesShowsTheCountsLogsThemAndReturnsToTheMenu) 
   MakeFiles("import_window_update");
   AddNewWork();
   Form_Import& window = OpenWithOnsiteFile();
+  QApplication::setActiveWindow(&window);
+  window.Command_Update->setFocus();
   bool busy_during_run = false;
   bool progress_during_run = false;
+  std::vector<std::string> enabled_during_run;
+  bool path_selected_during_run = true;
   DuringTheRun([&] {
     busy_during_run = ShowsBusyPointer(window);
     progress_during_run = shell_.progress().form() && shell_.progress().form()->isVisible();
+    for (QPushButton* button :
+         {window.Command_MobileDB, window.Command_Update, window.Command_Exit}) {
+      if (button->isEnabled()) enabled_during_run.push_back(button->objectName().toStdString());
+    }
+    path_selected_during_run = window.Text_mobileDB->hasSelectedText();
   });
 
   window.Command_Update->click();
   EXPECT_TRUE(ran_during_);
   EXPECT_TRUE(busy_during_run);
   EXPECT_TRUE(progress_during_run);
+  EXPECT_TRUE(enabled_during_run.empty()) << "buttons that do nothing look disabled";
+  // The focus leaving the disabled buttons does not land in the path box, selecting it all.
+  EXPECT_FALSE(path_selected_during_run);
 
   ASSERT_EQ(prompter_.messages.size(), 1u);
   EXPECT_EQ(prompter_.messages[0].text, Summary(1, 1, 2));
@@ -258,6 +280,8 @@ TEST_F(ImportWindowTest, NoAtTheErrorPromptKeepsTheWindowAndClearsTheBusyState) 
   EXPECT_EQ(shell_.progress().form(), nullptr) << "the progress window is closed";
   EXPECT_FALSE(ShowsBusyPointer(window)) << "the pointer is restored";
   EXPECT_TRUE(window.Command_MobileDB->isEnabled());
+  EXPECT_TRUE(window.Command_Update->isEnabled());
+  EXPECT_TRUE(window.Command_Exit->isEnabled());
   EXPECT_FALSE(window.Text_mobileDB->isReadOnly());
   EXPECT_TRUE(window.isVisible());
   EXPECT_EQ(shell_.menu(), nullptr);
@@ -278,8 +302,11 @@ TEST_F(ImportWindowTest, MainMenuUpdateAndCloseDuringARunWaitForItsEnd) {
   bool select_held_back = false;
   size_t boxes_during_run = 99;
   DuringTheRun([&] {
+    // The buttons are disabled; what still reaches the controller waits.
     window.Command_Update->click();
     window.Command_Exit->click();
+    window.controller().Update();
+    window.controller().MainMenu();
     closed_during_run = window.close();
     select_held_back = !window.Command_MobileDB->isEnabled() && window.Text_mobileDB->isReadOnly();
     boxes_during_run = prompter_.messages.size();
@@ -297,14 +324,14 @@ TEST_F(ImportWindowTest, MainMenuUpdateAndCloseDuringARunWaitForItsEnd) {
   EXPECT_EQ(tasks::testing::Rows(lab_.main_path, "Results", {"Cert_No"}).size(), 2u);
 }
 
-TEST_F(ImportWindowTest, AnUpdateClickedDuringAStoppedRunRunsAfterIt) {
+TEST_F(ImportWindowTest, AnUpdateAskedForDuringAStoppedRunRunsAfterIt) {
   MakeFiles("import_window_wait_update");
   AddClash();
   // Opening the log fails and goes to the error prompt, where the first run stops.
   launcher_.succeed = false;
   Form_Import& window = OpenWithOnsiteFile();
   prompter_.answers = {Answer::kOk, Answer::kYes, Answer::kNo};
-  DuringTheRun([&] { window.Command_Update->click(); });
+  DuringTheRun([&] { window.controller().Update(); });
 
   window.Command_Update->click();
   EXPECT_TRUE(ran_during_);
@@ -318,7 +345,7 @@ TEST_F(ImportWindowTest, AnUpdateClickedDuringAStoppedRunRunsAfterIt) {
   EXPECT_TRUE(ReturnedToMenu());
 }
 
-TEST_F(ImportWindowTest, ClosingDuringAStoppedRunClosesTheWindowAfterIt) {
+TEST_F(ImportWindowTest, ClosingDuringAStoppedRunReturnsToTheMenuAfterIt) {
   MakeFiles("import_window_wait_close");
   AddClash();
   launcher_.succeed = false;
@@ -331,8 +358,21 @@ TEST_F(ImportWindowTest, ClosingDuringAStoppedRunClosesTheWindowAfterIt) {
   EXPECT_TRUE(ran_during_);
   EXPECT_FALSE(closed_during_run);
   EXPECT_EQ(prompter_.messages.size(), 3u);
-  EXPECT_FALSE(window_ && window_->isVisible());
-  EXPECT_EQ(shell_.menu(), nullptr) << "closing is not the way back to the menu";
+  EXPECT_TRUE(ReturnedToMenu());
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(window_.isNull());
+}
+
+TEST_F(ImportWindowTest, ClosingTheWindowReturnsToTheMenuInsteadOfEndingTheProgram) {
+  MakeFiles("import_window_close");
+  bool last_window_closed = false;
+  const QMetaObject::Connection watch = QObject::connect(qApp, &QGuiApplication::lastWindowClosed,
+                                                         [&] { last_window_closed = true; });
+  Form_Import& window = OpenFromMenu();
+  EXPECT_FALSE(window.close());
+  QObject::disconnect(watch);
+  EXPECT_FALSE(last_window_closed);
+  EXPECT_TRUE(ReturnedToMenu());
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(window_.isNull());
 }

@@ -1,8 +1,11 @@
 // The progress window as the long commands drive it.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <QImage>
 #include <QLabel>
+#include <QPixmap>
 #include <QProgressBar>
 #include <QScreen>
 
@@ -49,6 +52,35 @@ TEST(ProgressWindowTest, AnImportRunFollowsTheProtocol) {
   EXPECT_EQ(form->ProgressBar1->value(), 100);
   progress.Unload();
   EXPECT_EQ(progress.form(), nullptr);
+}
+
+// What the screen shows of the label now, as the window system holds it.
+QImage OnScreen(QWidget& window, const QWidget& label) {
+  return QGuiApplication::primaryScreen()
+      ->grabWindow(window.winId(), label.x(), label.y(), label.width(), label.height())
+      .toImage();
+}
+
+TEST(ProgressWindowTest, APhaseShowsOnTheScreenBeforeTheWorkLetsEventsRun) {
+  ProgressWindow progress;
+  progress.SetCaption("Import Progress");
+  progress.SetTask("Importing Instruments");
+  progress.Show();
+  Form_Progress& form = *progress.form();
+  // Nothing lets events run from here on but the checks' own settling below, as in a merge
+  // that yields nowhere.
+  const QImage first = OnScreen(form, *form.Label_Task);
+  progress.SetTask("Importing Calibrations");
+  const QImage second = OnScreen(form, *form.Label_Task);
+  ASSERT_FALSE(first.isNull());
+  EXPECT_NE(first, second) << "the new phase is on the screen";
+
+  // Settled: the window drawn with every event let through shows the same.
+  QApplication::processEvents();
+  form.repaint();
+  EXPECT_EQ(second, OnScreen(form, *form.Label_Task));
+  progress.SetTask("Importing Instruments");
+  EXPECT_EQ(first, OnScreen(form, *form.Label_Task));
 }
 
 TEST(ProgressWindowTest, EachCommandStartsFromAFreshWindow) {

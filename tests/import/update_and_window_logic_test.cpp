@@ -2,6 +2,7 @@
 // its validity test, and clicks that arrive while an update runs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "app/program_values.h"
@@ -70,6 +71,11 @@ TEST_F(UpdateFixture, NoAtTheErrorPromptClosesTheProgressWindowAndRestoresThePoi
   EXPECT_EQ(result.end, import_task::UpdateEnd::kStopped);
   EXPECT_EQ(progress_.Last("caption:"), "Import Progress");
   EXPECT_EQ(progress_.With("task:"), std::vector<std::string>{"Importing Instruments"});
+  // Set before the window shows: the instrument merge lets no events through to paint it.
+  const auto at = [&](const std::string& call) {
+    return std::find(progress_.calls.begin(), progress_.calls.end(), call);
+  };
+  EXPECT_LT(at("task:Importing Instruments"), at("show"));
   EXPECT_FALSE(progress_.shown);
   EXPECT_EQ(window_.states, (std::vector<bool>{true, false}));
   ASSERT_EQ(prompter_.messages.size(), 1u);
