@@ -5,6 +5,7 @@
 // While that action runs, the window holds back every click that would change its input or
 // leave it: all its buttons and both lists are disabled, the path box is read-only, the
 // hourglass pointer shows over the window, and closing it is refused until the action ends.
+// Otherwise closing the window goes back to the menu, as "&Main Menu" does.
 #pragma once
 
 #include <QPointer>
