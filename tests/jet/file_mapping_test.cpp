@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -127,6 +128,58 @@ TEST(FileMappingTest, ReleasingWrittenPagesKeepsTheirBytes) {
   mapping.reset();
   close(fd);
   EXPECT_EQ(testing_support::ReadFileBytes(path), expected);
+  fs::remove(path);
+}
+
+// The process's resident file pages, in KB.
+long ResidentFileKb() {
+  std::FILE* status = std::fopen("/proc/self/status", "r");
+  if (status == nullptr) return -1;
+  char line[256];
+  long kb = -1;
+  while (std::fgets(line, sizeof line, status) != nullptr) {
+    if (std::sscanf(line, "RssFile: %ld", &kb) == 1) break;
+  }
+  std::fclose(status);
+  return kb;
+}
+
+// A file written in one go (as a copy is) sits in the page cache in large blocks, and the
+// system maps a whole block at the first write into any page of it: one page written per
+// block must not take the mapping past its budget.
+TEST(FileMappingTest, TheBudgetHoldsWhenEachWriteBringsInALargeBlock) {
+  const std::string path = testing_support::TempDir() + "/blocks.bin";
+  fs::remove(path);
+  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0);
+  constexpr size_t kBytes = size_t{48} << 20;
+  const Bytes content(kBytes, 0x5A);
+  ASSERT_EQ(pwrite(fd, content.data(), content.size(), 0), static_cast<ssize_t>(kBytes));
+  auto mapping = FileMapping::Create(fd, kBytes);
+  if (mapping == nullptr || ResidentFileKb() < 0) {
+    close(fd);
+    GTEST_SKIP() << "no mapping, or no count of resident pages, here";
+  }
+  constexpr size_t kBudgetPages = 1024;  // 4 MB of 4 KB pages
+  mapping->set_resident_page_budget(kBudgetPages);
+  const long before = ResidentFileKb();
+  long most = before;
+  for (uint64_t at = 0; at < kBytes; at += 64 * 1024) {
+    const uint8_t byte = 0xA5;
+    std::error_code error;
+    ASSERT_TRUE(mapping->Write(at, &byte, 1, error));
+    ASSERT_FALSE(error);
+    most = std::max(most, ResidentFileKb());
+  }
+  // The budget and one block (2 MB of 4 KB pages), the most one write can bring in.
+  const long page_kb = sysconf(_SC_PAGESIZE) / 1024;
+  EXPECT_LE(most - before, long{kBudgetPages} * page_kb + page_kb * page_kb * 1024 / 8);
+  mapping.reset();
+  close(fd);
+  const Bytes written = testing_support::ReadFileBytes(path);
+  ASSERT_EQ(written.size(), kBytes);
+  for (uint64_t at = 0; at < kBytes; at += 64 * 1024) ASSERT_EQ(written[at], 0xA5) << at;
+  EXPECT_EQ(written[1], 0x5A);
   fs::remove(path);
 }
 
