@@ -57,10 +57,34 @@ uint64_t ReserveFor(uint64_t size) {
 // the largest folio the page cache holds.
 uint64_t LargestMappedBlock(size_t page_size) { return uint64_t{page_size} * (page_size / 8); }
 
-// The process's resident pages of files, in bytes: the third field of /proc/self/statm (kept
-// open; each reading costs one system call). Empty where it cannot be read.
+// /proc/self/statm, kept open: reading it again costs one system call. Per thread, so that no
+// lock is needed, and per process: /proc/self is resolved when it is opened, so a child made
+// by fork would read its parent's through an inherited descriptor, and opens its own.
+class StatmFile {
+ public:
+  ~StatmFile() {
+    if (fd_ >= 0) close(fd_);
+  }
+  int fd() {
+    const pid_t self = getpid();
+    if (owner_ != self) {
+      if (fd_ >= 0) close(fd_);
+      fd_ = open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+      owner_ = self;
+    }
+    return fd_;
+  }
+
+ private:
+  int fd_ = -1;
+  pid_t owner_ = 0;
+};
+
+// The process's resident pages of files, in bytes: the third field of /proc/self/statm. Empty
+// where it cannot be read.
 std::optional<uint64_t> ResidentFileBytes(size_t page_size) {
-  static const int fd = open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+  thread_local StatmFile statm;
+  const int fd = statm.fd();
   if (fd < 0) return std::nullopt;
   char text[160];
   const ssize_t got = pread(fd, text, sizeof text - 1, 0);
