@@ -28,6 +28,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -147,15 +148,28 @@ class NoLauncher : public platform::Launcher {
   bool EditTextFile(std::string_view) override { return true; }
 };
 
-void Report(const char* task, const bench::Stopwatch& watch, int64_t rows) {
+// One task's figures, handed from its process to the parent in a file beside the laboratory.
+struct Figures {
+  double us_per_row_processor = 0;
+  double peak_mb = 0;
+};
+
+std::string FiguresPath(const fs::path& folder, const std::string& task) {
+  return (folder / (task + "-figures.txt")).string();
+}
+
+void Report(const char* task, const fs::path& folder, const bench::Stopwatch& watch, int64_t rows) {
   const double seconds = watch.Seconds();
   const double rows_d = static_cast<double>(std::max<int64_t>(rows, 1));
+  const Figures figures{1e6 * watch.CpuSeconds() / rows_d, StatusMb("VmHWM")};
   std::printf(
       "  %-8s %8.1f s wall %8.1f s processor  %9lld rows  %6.2f us/row wall  %6.2f us/row "
       "processor  peak %4.0f MB\n",
       task, seconds, watch.CpuSeconds(), static_cast<long long>(rows), 1e6 * seconds / rows_d,
-      1e6 * watch.CpuSeconds() / rows_d, StatusMb("VmHWM"));
+      figures.us_per_row_processor, figures.peak_mb);
   std::fflush(stdout);
+  std::ofstream(FiguresPath(folder, task))
+      << figures.us_per_row_processor << ' ' << figures.peak_mb << '\n';
 }
 
 void RunRebuild(const LabFiles& lab, int64_t rows) {
@@ -172,7 +186,7 @@ void RunRebuild(const LabFiles& lab, int64_t rows) {
   if (outcome.end != rebuild::RebuildEnd::kFinished || outcome.failures_skipped > 0) {
     throw std::runtime_error("the rebuild did not finish without failures");
   }
-  Report("rebuild", watch, rows);
+  Report("rebuild", lab.folder, watch, rows);
 }
 
 void RunExport(const LabFiles& lab) {
@@ -188,7 +202,7 @@ void RunExport(const LabFiles& lab) {
   if (outcome.end != export_task::OnSiteEnd::kFinished || outcome.failures_skipped > 0) {
     throw std::runtime_error("the on-site export did not finish");
   }
-  Report("export", watch, LabRows(lab.onsite));
+  Report("export", lab.folder, watch, LabRows(lab.onsite));
 }
 
 void RunImport(const LabFiles& lab, int64_t rows) {
@@ -206,7 +220,7 @@ void RunImport(const LabFiles& lab, int64_t rows) {
   if (result.end != import_task::UpdateEnd::kCompleted || asked) {
     throw std::runtime_error("the import did not complete without failures");
   }
-  Report("import", watch, rows);
+  Report("import", lab.folder, watch, rows);
 }
 
 int RunTask(const Options& options) {
@@ -229,8 +243,8 @@ int RunTask(const Options& options) {
   return 0;
 }
 
-// Runs this program afresh as `--run task`; exits when it fails.
-void Spawn(const char* task, const LabFiles& lab, int64_t rows) {
+// Runs this program afresh as `--run task` and returns its figures; exits when it fails.
+Figures Spawn(const char* task, const LabFiles& lab, int64_t rows) {
   std::fflush(nullptr);
   const std::string rows_text = std::to_string(rows);
   const std::string folder = lab.folder.string();
@@ -252,9 +266,17 @@ void Spawn(const char* task, const LabFiles& lab, int64_t rows) {
     std::fprintf(stderr, "the %s failed\n", task);
     std::exit(1);
   }
+  const std::string path = FiguresPath(lab.folder, task);
+  Figures figures;
+  std::ifstream(path) >> figures.us_per_row_processor >> figures.peak_mb;
+  fs::remove(path);
+  return figures;
 }
 
-void RunSize(const Options& options, const std::string& base, int instruments) {
+using SizeFigures = std::map<std::string, Figures>;  // by task
+
+SizeFigures RunSize(const Options& options, const std::string& base, int instruments) {
+  SizeFigures figures;
   bench::LabOptions lab_options;
   lab_options.instruments = instruments;
   lab_options.folder = base + "/lab-" + std::to_string(instruments);
@@ -269,7 +291,7 @@ void RunSize(const Options& options, const std::string& base, int instruments) {
 
   if (Wanted(options, "rebuild")) {
     fs::remove(lab.rebuilt);
-    Spawn("rebuild", lab, lab_rows);
+    figures["rebuild"] = Spawn("rebuild", lab, lab_rows);
     fs::remove(lab.rebuilt);
   }
   if (Wanted(options, "export")) {
@@ -280,7 +302,7 @@ void RunSize(const Options& options, const std::string& base, int instruments) {
         out << name << '\n';
       }
     }
-    Spawn("export", lab, 0);
+    figures["export"] = Spawn("export", lab, 0);
     bench::ChangeOnSiteCalibrations(lab.onsite);
   }
   if (Wanted(options, "import")) {
@@ -290,7 +312,7 @@ void RunSize(const Options& options, const std::string& base, int instruments) {
     }
     fs::remove(lab.import_main);
     fs::copy_file(lab.paths.main_database, lab.import_main);
-    Spawn("import", lab, LabRows(lab.onsite));
+    figures["import"] = Spawn("import", lab, LabRows(lab.onsite));
   }
   if (Wanted(options, "import")) {
     // The import's backups are whole copies of the main database.
@@ -301,6 +323,23 @@ void RunSize(const Options& options, const std::string& base, int instruments) {
     for (const std::string& path : {lab.onsite, lab.import_main, lab.customers}) fs::remove(path);
   }
   if (!options.keep && options.folder.empty()) fs::remove_all(lab.folder);
+  return figures;
+}
+
+// The growth of each task's processor time per row from the small size to the large one (1.00:
+// the time grows as the rows do), and the largest peak.
+void PrintSummary(const Options& options, const SizeFigures& small, const SizeFigures& large) {
+  std::printf("processor time per row at %d instruments against %d (1.00: as the rows):",
+              options.large, options.small);
+  double peak = 0;
+  for (const auto& [task, at_large] : large) {
+    const auto at_small = small.find(task);
+    if (at_small == small.end() || at_small->second.us_per_row_processor <= 0) continue;
+    std::printf("  %s x%.2f", task.c_str(),
+                at_large.us_per_row_processor / at_small->second.us_per_row_processor);
+    peak = std::max({peak, at_large.peak_mb, at_small->second.peak_mb});
+  }
+  std::printf("\nlargest peak: %.0f MB (goal: under 300 MB)\n", peak);
 }
 
 }  // namespace
@@ -313,8 +352,9 @@ int main(int argc, char** argv) {
           ? (fs::temp_directory_path() / ("qb-scale-" + std::to_string(getpid()))).string()
           : options.folder;
   std::printf("time per row and peak memory (each task in its own process; goal: under 300 MB)\n");
-  RunSize(options, base, options.small);
-  RunSize(options, base, options.large);
+  const SizeFigures small = RunSize(options, base, options.small);
+  const SizeFigures large = RunSize(options, base, options.large);
+  PrintSummary(options, small, large);
   if (!options.keep && options.folder.empty()) fs::remove_all(base);
   return 0;
 }
