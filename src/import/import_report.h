@@ -4,6 +4,7 @@
 // the import log, and the preview shows it before anything is written.
 #pragma once
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -61,9 +62,11 @@ WrittenRow InstrumentRow(std::string inst_id);
 WrittenRow AdditionalDataRow(std::string inst_id, std::string cal_ref, bool rewritten);
 WrittenRow ResultRow(std::string cert_no, std::string test_no, bool overwritten);
 
+// Deques: a large site visit brings a hundred thousand lines, which a vector would copy, and
+// hold up to twice over, each time it grows.
 struct ImportReport {
-  std::vector<CalibrationLine> calibrations;
-  std::vector<WrittenRow> rows;  // in the order they were written
+  std::deque<CalibrationLine> calibrations;
+  std::deque<WrittenRow> rows;  // in the order they were written
 };
 
 const char* OutcomeText(CalibrationOutcome outcome);

@@ -5,6 +5,7 @@
 
 #if defined(__linux__) && UINTPTR_MAX > 0xFFFFFFFFu
 #define JET_FILE_MAPPING 1
+#include <fcntl.h>
 #include <setjmp.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -13,7 +14,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <mutex>
+#include <optional>
 #endif
 
 namespace jet {
@@ -48,6 +51,54 @@ bool MappableFileSystem(int fd) {
 uint64_t ReserveFor(uint64_t size) {
   const uint64_t wanted = size < kReserveStep / 2 ? kReserveStep : size * 2;
   return (wanted + kReserveStep - 1) / kReserveStep * kReserveStep;
+}
+
+// The largest block of the page cache one fault maps: a page table's span (2 MB of 4 KB pages),
+// the largest folio the page cache holds.
+uint64_t LargestMappedBlock(size_t page_size) { return uint64_t{page_size} * (page_size / 8); }
+
+// /proc/self/statm, kept open: reading it again costs one system call. Per thread, so that no
+// lock is needed, and per process: /proc/self is resolved when it is opened, so a child made
+// by fork would read its parent's through an inherited descriptor, and opens its own.
+class StatmFile {
+ public:
+  ~StatmFile() {
+    if (fd_ >= 0) close(fd_);
+  }
+  int fd() {
+    const pid_t self = getpid();
+    if (owner_ != self) {
+      if (fd_ >= 0) close(fd_);
+      fd_ = open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+      owner_ = self;
+    }
+    return fd_;
+  }
+
+ private:
+  int fd_ = -1;
+  pid_t owner_ = 0;
+};
+
+// The process's resident pages of files, in bytes: the third field of /proc/self/statm. Empty
+// where it cannot be read.
+std::optional<uint64_t> ResidentFileBytes(size_t page_size) {
+  thread_local StatmFile statm;
+  const int fd = statm.fd();
+  if (fd < 0) return std::nullopt;
+  char text[160];
+  const ssize_t got = pread(fd, text, sizeof text - 1, 0);
+  if (got <= 0) return std::nullopt;
+  text[got] = 0;
+  char* at = text;
+  unsigned long long field = 0;
+  for (int i = 0; i < 3; ++i) {
+    char* end = nullptr;
+    field = std::strtoull(at, &end, 10);
+    if (end == at) return std::nullopt;
+    at = end;
+  }
+  return uint64_t{field} * page_size;
 }
 
 // The jump out of a guarded copy that took SIGBUS; null outside guarded copies.
@@ -115,8 +166,10 @@ std::unique_ptr<FileMapping> FileMapping::Create(int fd, uint64_t size) {
   if (base == MAP_FAILED) return nullptr;
   InstallSigbusHandler();
   const long page_size = sysconf(_SC_PAGESIZE);
-  return std::unique_ptr<FileMapping>(new FileMapping(static_cast<uint8_t*>(base), length, size,
-                                                      page_size > 0 ? size_t(page_size) : 4096));
+  std::unique_ptr<FileMapping> mapping(new FileMapping(static_cast<uint8_t*>(base), length, size,
+                                                       page_size > 0 ? size_t(page_size) : 4096));
+  mapping->resident_base_ = ResidentFileBytes(mapping->page_size_).value_or(0);
+  return mapping;
 }
 
 FileMapping::~FileMapping() { munmap(base_, length_); }
@@ -155,19 +208,46 @@ void FileMapping::WillWrite(uint64_t offset, size_t size) const {
 void FileMapping::CountResident(uint64_t offset, size_t size) {
   const uint64_t last = (offset + size - 1) / page_size_;
   if (written_.size() <= last / 64) written_.resize(last / 64 + 1);
+  size_t fresh = 0;
   for (uint64_t page = offset / page_size_; page <= last; ++page) {
     uint64_t& word = written_[page / 64];
     const uint64_t bit = uint64_t{1} << (page % 64);
     if (word & bit) continue;
     word |= bit;
-    ++resident_;
+    ++fresh;
   }
-  if (resident_ <= resident_budget_) return;
+  if (fresh == 0) return;
+  resident_ += fresh;
+  unmeasured_ += fresh;
+  if (OverBudget()) Release();
+}
+
+bool FileMapping::OverBudget() {
+  const uint64_t budget = uint64_t{resident_budget_} * page_size_;
+  const uint64_t block = LargestMappedBlock(page_size_);
+  // Each page first written since the last reading may have brought a whole block in.
+  if (measured_ + uint64_t{unmeasured_} * block <= budget) return false;
+  const std::optional<uint64_t> now = ResidentFileBytes(page_size_);
+  if (!now) return resident_ > resident_budget_;
+  // The count is the whole process's: other files' pages leaving it lower the base, so that
+  // they do not hide this mapping's growth (pages they gain count as this mapping's, which
+  // only releases it early).
+  resident_base_ = std::min(resident_base_, *now);
+  measured_ = *now - resident_base_;
+  unmeasured_ = 0;
+  // Released while the next page written, block and all, still fits.
+  return measured_ + block > budget;
+}
+
+void FileMapping::Release() {
   // Shared file pages: released from this process only, their bytes (written back or still
   // dirty) stay with the file.
   madvise(base_, size_, MADV_DONTNEED);
   std::fill(written_.begin(), written_.end(), 0);
   resident_ = 0;
+  unmeasured_ = 0;
+  measured_ = 0;
+  resident_base_ = ResidentFileBytes(page_size_).value_or(0);
 }
 
 std::error_code FileMapping::Sync() {
@@ -185,6 +265,8 @@ bool GuardedCopy(uint8_t* to, const uint8_t* from, size_t size) {
 
 std::unique_ptr<FileMapping> FileMapping::Create(int, uint64_t) { return nullptr; }
 void FileMapping::CountResident(uint64_t, size_t) {}
+bool FileMapping::OverBudget() { return false; }
+void FileMapping::Release() {}
 void FileMapping::WillWrite(uint64_t, size_t) const {}
 FileMapping::~FileMapping() = default;
 bool FileMapping::SetSize(uint64_t size) {

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -127,6 +129,71 @@ TEST(FileMappingTest, ReleasingWrittenPagesKeepsTheirBytes) {
   mapping.reset();
   close(fd);
   EXPECT_EQ(testing_support::ReadFileBytes(path), expected);
+  fs::remove(path);
+}
+
+// The process's resident file pages, in KB.
+long ResidentFileKb() {
+  std::FILE* status = std::fopen("/proc/self/status", "r");
+  if (status == nullptr) return -1;
+  char line[256];
+  long kb = -1;
+  while (std::fgets(line, sizeof line, status) != nullptr) {
+    if (std::sscanf(line, "RssFile: %ld", &kb) == 1) break;
+  }
+  std::fclose(status);
+  return kb;
+}
+
+constexpr size_t kBlocksBytes = size_t{48} << 20;
+constexpr size_t kBlocksBudgetPages = 1024;  // 4 MB of 4 KB pages
+
+// Writes `byte` once every 64 KB of the file `fd` through a mapping with a small budget; the
+// most its resident file pages grew meanwhile, in KB (-1 without a mapping or a count).
+long GrowthWritingEveryBlock(int fd, uint8_t byte) {
+  auto mapping = FileMapping::Create(fd, kBlocksBytes);
+  if (mapping == nullptr || ResidentFileKb() < 0) return -1;
+  mapping->set_resident_page_budget(kBlocksBudgetPages);
+  const long before = ResidentFileKb();
+  long most = before;
+  for (uint64_t at = 0; at < kBlocksBytes; at += 64 * 1024) {
+    std::error_code error;
+    if (!mapping->Write(at, &byte, 1, error) || error) return -1;
+    most = std::max(most, ResidentFileKb());
+  }
+  return most - before;
+}
+
+// The budget and one block (2 MB of 4 KB pages), the most one write can bring in.
+long MostGrowthKb() {
+  const long page_kb = sysconf(_SC_PAGESIZE) / 1024;
+  return long{kBlocksBudgetPages} * page_kb + page_kb * page_kb * 1024 / 8;
+}
+
+// A file written in one go (as a copy is) sits in the page cache in large blocks, and the
+// system maps a whole block at the first write into any page of it: one page written per
+// block must not take the mapping past its budget. Also in a child made by fork, which must
+// count its own pages, not its parent's.
+TEST(FileMappingTest, TheBudgetHoldsWhenEachWriteBringsInALargeBlock) {
+  const std::string path = testing_support::TempDir() + "/blocks.bin";
+  fs::remove(path);
+  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0);
+  const Bytes content(kBlocksBytes, 0x5A);
+  ASSERT_EQ(pwrite(fd, content.data(), content.size(), 0), static_cast<ssize_t>(kBlocksBytes));
+  const long growth = GrowthWritingEveryBlock(fd, 0xA5);
+  if (growth < 0) {
+    close(fd);
+    GTEST_SKIP() << "no mapping, or no count of resident pages, here";
+  }
+  EXPECT_LE(growth, MostGrowthKb());
+  EXPECT_EXIT(std::_Exit(GrowthWritingEveryBlock(fd, 0xA6) <= MostGrowthKb() ? 0 : 1),
+              testing::ExitedWithCode(0), "");
+  close(fd);
+  const Bytes written = testing_support::ReadFileBytes(path);
+  ASSERT_EQ(written.size(), kBlocksBytes);
+  for (uint64_t at = 0; at < kBlocksBytes; at += 64 * 1024) ASSERT_EQ(written[at], 0xA6) << at;
+  EXPECT_EQ(written[1], 0x5A);
   fs::remove(path);
 }
 
