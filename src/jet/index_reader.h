@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "jet/bytes.h"
+#include "jet/index_leaf.h"
 #include "jet/index_page_format.h"
 #include "jet/table_def.h"
 #include "jet/value.h"
@@ -189,9 +190,18 @@ class IndexReader {
     std::unique_ptr<IndexPage> page;
   };
 
+  // FindEqual (`whole_key`) or FindPrefix where the entries found all lie on one leaf, as they
+  // nearly always do: the nodes on the way come from the cache, the leaf is searched as stored
+  // instead of decoded (a lookup per row would otherwise decode a leaf each time, as a large
+  // index's leaves outnumber the cache). False, with `out` to be discarded, where the
+  // lookup must take the cursor's walk: the entries may go on past the leaf, or a page is not
+  // one to search as stored (the walk reports corrupt pages).
+  bool FindOnOneLeaf(ByteSpan key, bool whole_key, std::vector<RowLocator>& out);
+
   PageFile* file_;
   uint32_t root_;
   std::unordered_map<uint32_t, CachedPage> pages_;
+  LeafLayout leaf_;  // FindOnOneLeaf's, kept for its buffer
 };
 
 }  // namespace jet
