@@ -195,7 +195,7 @@ bool KeysInOrder(const uint8_t* page, const LeafLayout& layout) {
     if (i >= 2 && previous.key_size() >= prefix && current.key_size() >= prefix) {
       // Both keys start with the whole shared prefix: their stored parts decide.
       const size_t kp = previous.key_size() - prefix, kc = current.key_size() - prefix;
-      const int c = std::memcmp(current.tail, previous.tail, std::min(kp, kc));
+      const int c = CompareKeyBytes(current.tail, previous.tail, std::min(kp, kc));
       if (c < 0 || (c == 0 && kc < kp)) return false;
       continue;
     }

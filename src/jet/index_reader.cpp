@@ -217,12 +217,20 @@ bool IndexReader::FindOnOneLeaf(ByteSpan key, bool whole_key, std::vector<RowLoc
   for (size_t depth = 0; depth < kMaxDepth; ++depth) {
     const uint8_t* raw = file_->Page(number);
     if (raw[kOffType] == kIndexLeafPage) {
-      if (!ReadLeafLayoutForSearch(raw, leaf_)) return false;
-      for (size_t i = LeafLowerBoundKey(raw, leaf_, key); i < leaf_.size(); ++i) {
-        const bool match = whole_key ? LeafCompareKey(raw, leaf_, i, key) == 0
-                                     : LeafKeyStartsWith(raw, leaf_, i, key);
+      const uint32_t version = file_->PageVersion(number);
+      auto [it, added] = leaves_.try_emplace(number);
+      CachedLayout& leaf = it->second;
+      if (added || leaf.version != version) {
+        leaf.usable = ReadLeafLayoutForSearch(raw, leaf.layout);
+        leaf.version = version;
+      }
+      if (!leaf.usable) return false;
+      const LeafLayout& layout = leaf.layout;
+      for (size_t i = LeafLowerBoundKey(raw, layout, key); i < layout.size(); ++i) {
+        const bool match = whole_key ? LeafCompareKey(raw, layout, i, key) == 0
+                                     : LeafKeyStartsWith(raw, layout, i, key);
         if (!match) return true;
-        out.push_back(LeafRow(raw, leaf_, i));
+        out.push_back(LeafRow(raw, layout, i));
       }
       return false;  // the entries may go on past this leaf
     }

@@ -172,7 +172,10 @@ class IndexReader {
   // The decoded page, from the reader's cache.
   const IndexPage& Page(uint32_t number);
   // Forgets decoded pages.
-  void Clear() { pages_.clear(); }
+  void Clear() {
+    pages_.clear();
+    leaves_.clear();
+  }
   size_t cached_pages() const { return pages_.size(); }
 
   // Decoded pages kept before the cache starts again: a reader that serves a long task (a
@@ -180,9 +183,14 @@ class IndexReader {
   static constexpr size_t kMaxCachedPages = 512;
 
  private:
+  // Leaf layouts kept for FindOnOneLeaf (a few hundred bytes each), within the same kind of
+  // bound.
+  static constexpr size_t kMaxCachedLayouts = 4096;
+
   // Called where no cursor of the caller's can be live: at the start of a whole search.
   void TrimCache() {
     if (pages_.size() > kMaxCachedPages) pages_.clear();
+    if (leaves_.size() > kMaxCachedLayouts) leaves_.clear();
   }
 
   struct CachedPage {
@@ -201,7 +209,15 @@ class IndexReader {
   PageFile* file_;
   uint32_t root_;
   std::unordered_map<uint32_t, CachedPage> pages_;
-  LeafLayout leaf_;  // FindOnOneLeaf's, kept for its buffer
+  // Leaves' layouts as FindOnOneLeaf read them (usable false: not to be searched as stored),
+  // kept while the page's version is the one they were read at: checking a leaf's entries
+  // costs more than the search, and lookups come back to the same leaves.
+  struct CachedLayout {
+    uint32_t version = 0;
+    bool usable = false;
+    LeafLayout layout;
+  };
+  std::unordered_map<uint32_t, CachedLayout> leaves_;
 };
 
 }  // namespace jet
