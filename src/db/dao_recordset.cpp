@@ -229,6 +229,32 @@ class RecordsetImpl {
     buffer_[positions_.at(index)] = std::move(value);
   }
 
+  void SetFieldsFrom(RecordsetImpl& source) {
+    Usable();
+    source.Usable();
+    const size_t count = source.FieldCount();
+    if (count == 0) return;
+    // Read as the first field's Value would read them (3021 without a current row).
+    const std::vector<jet::Value>& values =
+        source.edit_ != EditMode::kNone ? source.buffer_ : source.CurrentValues();
+    if (&source.table_.def() != mapped_def_ || source.positions_ != mapped_positions_) {
+      mapped_def_ = &source.table_.def();
+      mapped_positions_ = source.positions_;
+      mapped_.assign(count, kUnmapped);
+    }
+    for (size_t i = 0; i < count; ++i) {
+      const std::string& name = source.FieldName(i);
+      size_t& to = mapped_[i];
+      // A kept mapping is trusted only while the names still agree exactly.
+      if (to == kUnmapped || FieldName(to) != name) {
+        to = kUnmapped;
+        to = FieldIndex(name);  // 3265 when absent
+      }
+      if (edit_ == EditMode::kNone) ThrowDao(kErrUpdateWithoutEdit);
+      buffer_[positions_[to]] = values[source.positions_[i]];
+    }
+  }
+
   const std::string& TableName() const { return table_.name(); }
 
   void Close() {
@@ -345,6 +371,13 @@ class RecordsetImpl {
   EditMode edit_ = EditMode::kNone;
   std::vector<jet::Value> buffer_;  // one value per table column
   jet::RowLocator edit_row_;
+
+  // SetFieldsFrom's field mapping (our field index per source field, kUnmapped until found)
+  // for the source table and fields it was made for.
+  static constexpr size_t kUnmapped = static_cast<size_t>(-1);
+  const jet::TableDef* mapped_def_ = nullptr;
+  std::vector<size_t> mapped_positions_;
+  std::vector<size_t> mapped_;
 };
 
 namespace {
@@ -435,6 +468,7 @@ db::Fields Recordset::Fields() const {
 }
 Field Recordset::Fields(size_t index) const { return Fields().Item(index); }
 Field Recordset::Fields(std::string_view name) const { return Fields().Item(name); }
+void Recordset::SetFieldsFrom(const Recordset& source) { impl().SetFieldsFrom(source.impl()); }
 
 void Recordset::Close() {
   if (impl_) impl_->Close();

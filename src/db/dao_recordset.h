@@ -96,6 +96,11 @@ class Recordset {
   db::Fields Fields() const;
   Field Fields(size_t index) const;
   Field Fields(std::string_view name) const;
+  // Between AddNew or Edit and Update: for each field of `source` in its order, sets the field
+  // of the same name to its value, as Fields(name).SetValue(source's field.Value()) would, and
+  // fails as that would at the first field that fails (the fields before it stay set). A row
+  // copied between tables of one design costs no name search once its mapping is known.
+  void SetFieldsFrom(const Recordset& source);
 
   RowBookmark Bookmark() const;
   void SetBookmark(const RowBookmark& bookmark);

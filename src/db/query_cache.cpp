@@ -59,7 +59,6 @@ jet::IndexReader& QueryCache::Index(jet::PageFile& file, const jet::Table& table
 
 void QueryCache::Invalidate(uint32_t tdef_page) {
   std::erase_if(hashes_, [&](const auto& entry) { return entry.first.first == tdef_page; });
-  std::erase_if(readers_, [&](const auto& entry) { return entry.second.tdef_page == tdef_page; });
 }
 
 void QueryCache::Clear() {

@@ -2,8 +2,10 @@
 // transient hash indexes over columns that have no index of their own, so that the statements
 // a task repeats once per instrument or certificate do not scan the table each time.
 //
-// Everything here reflects the file as it was when it was built: whoever writes a table must
-// call Invalidate for it before the next query.
+// The hash indexes reflect the file as it was when they were built: whoever writes a table must
+// call Invalidate for it before the next query. The index readers follow the file themselves
+// (each decoded page is checked against its version), so they outlive writes: a task that
+// looks rows up in a table it writes to keeps the index's decoded nodes.
 #pragma once
 
 #include <cstdint>
@@ -30,7 +32,8 @@ class QueryCache {
   // The reader of the index rooted at `root_page` of `table`, kept across queries.
   jet::IndexReader& Index(jet::PageFile& file, const jet::Table& table, uint32_t root_page);
 
-  // Forgets what was built for one table (after any row of it was added, changed or deleted).
+  // Forgets the hash indexes built for one table (after any row of it was added, changed or
+  // deleted).
   void Invalidate(const jet::Table& table) { Invalidate(table.def().page); }
   void Invalidate(uint32_t tdef_page);
   // Forgets everything.

@@ -141,12 +141,7 @@ void CopyFieldsByName(const Recordset& source, Recordset& target, bool edit) {
   } else {
     target.AddNew();
   }
-  const Fields from = source.Fields();
-  const Fields to = target.Fields();
-  for (size_t i = 0; i < from.Count(); ++i) {
-    const Field field = from.Item(i);
-    to.Item(field.Name()).SetValue(field.Value());
-  }
+  target.SetFieldsFrom(source);
   target.Update();
 }
 

@@ -150,7 +150,11 @@ void ShiftMaskAbove(uint8_t* mask, size_t at, size_t old_end, size_t shift) {
 
 }  // namespace
 
-bool ReadLeafLayout(const uint8_t* page, LeafLayout& layout) {
+namespace {
+
+// The entry ends from the mask; false for a page that is not a leaf, or a prefix or an entry
+// end outside the entry area.
+bool ReadLeafEnds(const uint8_t* page, LeafLayout& layout) {
   layout.ends.clear();
   if (page[kOffType] != kIndexLeafPage) return false;
   layout.prefix = U16(page + kOffPrefix);
@@ -167,22 +171,23 @@ bool ReadLeafLayout(const uint8_t* page, LeafLayout& layout) {
       word &= word - 1;
     }
   }
-  const size_t n = layout.ends.size();
-  const uint8_t* const unused = page + kOffEntries + layout.data_size();
-  layout.zero_after_entries =
-      std::all_of(unused, page + kPageSize, [](uint8_t b) { return b == 0; });
-  if (n == 0) return layout.prefix == 0;
+  return true;
+}
+
+// Every entry holds the shared prefix (the first) or its row pointer once the prefix is put
+// back (the others).
+bool EntriesHoldRowPointers(const LeafLayout& layout) {
+  const size_t n = layout.size();
+  if (n == 0) return true;
   if (layout.ends[0] < std::max<size_t>(layout.prefix, kRowPointerSize)) return false;
-  // Our encoder's prefix is everything the entries share (none on a page of one); a page
-  // compressed less is not spliced, or the splice would differ from re-encoding it.
-  if (n == 1) return layout.prefix == 0;
-  const uint8_t* data = page + kOffEntries;
-  bool prefix_is_shared_part = layout.ends[0] == layout.prefix;
   for (size_t i = 1; i < n; ++i) {
     if (size_t{layout.prefix} + layout.ends[i] - layout.ends[i - 1] < kRowPointerSize) return false;
-    if (data[layout.ends[i - 1]] != data[layout.prefix]) prefix_is_shared_part = true;
   }
-  if (!prefix_is_shared_part) return false;
+  return true;
+}
+
+bool KeysInOrder(const uint8_t* page, const LeafLayout& layout) {
+  const size_t n = layout.size();
   for (size_t i = 1; i < n; ++i) {
     const EntryBytes previous = EntryAt(page, layout, i - 1);
     const EntryBytes current = EntryAt(page, layout, i);
@@ -190,7 +195,7 @@ bool ReadLeafLayout(const uint8_t* page, LeafLayout& layout) {
     if (i >= 2 && previous.key_size() >= prefix && current.key_size() >= prefix) {
       // Both keys start with the whole shared prefix: their stored parts decide.
       const size_t kp = previous.key_size() - prefix, kc = current.key_size() - prefix;
-      const int c = std::memcmp(current.tail, previous.tail, std::min(kp, kc));
+      const int c = CompareKeyBytes(current.tail, previous.tail, std::min(kp, kc));
       if (c < 0 || (c == 0 && kc < kp)) return false;
       continue;
     }
@@ -200,6 +205,46 @@ bool ReadLeafLayout(const uint8_t* page, LeafLayout& layout) {
     if (CompareEntryKey(current, ByteSpan(scratch, k)) < 0) return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool ReadLeafLayout(const uint8_t* page, LeafLayout& layout) {
+  if (!ReadLeafEnds(page, layout)) return false;
+  const size_t n = layout.ends.size();
+  const uint8_t* const unused = page + kOffEntries + layout.data_size();
+  layout.zero_after_entries =
+      std::all_of(unused, page + kPageSize, [](uint8_t b) { return b == 0; });
+  if (n == 0) return layout.prefix == 0;
+  if (!EntriesHoldRowPointers(layout)) return false;
+  // Our encoder's prefix is everything the entries share (none on a page of one); a page
+  // compressed less is not spliced, or the splice would differ from re-encoding it.
+  if (n == 1) return layout.prefix == 0;
+  const uint8_t* data = page + kOffEntries;
+  bool prefix_is_shared_part = layout.ends[0] == layout.prefix;
+  for (size_t i = 1; i < n && !prefix_is_shared_part; ++i) {
+    if (data[layout.ends[i - 1]] != data[layout.prefix]) prefix_is_shared_part = true;
+  }
+  if (!prefix_is_shared_part) return false;
+  return KeysInOrder(page, layout);
+}
+
+bool ReadLeafLayoutForSearch(const uint8_t* page, LeafLayout& layout) {
+  layout.zero_after_entries = false;  // not looked at
+  return ReadLeafEnds(page, layout) && EntriesHoldRowPointers(layout) && KeysInOrder(page, layout);
+}
+
+RowLocator LeafRow(const uint8_t* page, const LeafLayout& layout, size_t i) {
+  return EntryAt(page, layout, i).row();
+}
+
+bool LeafKeyStartsWith(const uint8_t* page, const LeafLayout& layout, size_t i, ByteSpan prefix) {
+  const EntryBytes e = EntryAt(page, layout, i);
+  if (e.key_size() < prefix.size()) return false;
+  // The key holds at least prefix.size() bytes, so these are all key bytes.
+  const size_t h = std::min(e.head_size, prefix.size());
+  return CompareKeyBytes(e.head, prefix.data(), h) == 0 &&
+         CompareKeyBytes(e.tail, prefix.data() + h, prefix.size() - h) == 0;
 }
 
 int LeafCompareKey(const uint8_t* page, const LeafLayout& layout, size_t i, ByteSpan key) {

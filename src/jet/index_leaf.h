@@ -37,6 +37,9 @@ struct LeafLayout {
 // or a shared prefix other than the one our encoder would choose. The decoding path reports
 // (or rewrites) those pages.
 bool ReadLeafLayout(const uint8_t* page, LeafLayout& layout);
+// Reads a leaf's layout for searching only: as ReadLeafLayout, but any shared prefix will do
+// (Access's pages too), and zero_after_entries is not worked out.
+bool ReadLeafLayoutForSearch(const uint8_t* page, LeafLayout& layout);
 
 // The first entry not below (key, row), in the index's (key, row) order.
 size_t LeafLowerBound(const uint8_t* page, const LeafLayout& layout, ByteSpan key, RowLocator row);
@@ -46,6 +49,9 @@ size_t LeafLowerBoundKey(const uint8_t* page, const LeafLayout& layout, ByteSpan
 int LeafCompare(const uint8_t* page, const LeafLayout& layout, size_t i, ByteSpan key,
                 RowLocator row);
 int LeafCompareKey(const uint8_t* page, const LeafLayout& layout, size_t i, ByteSpan key);
+// Entry `i`'s row locator; whether its key starts with `prefix`.
+RowLocator LeafRow(const uint8_t* page, const LeafLayout& layout, size_t i);
+bool LeafKeyStartsWith(const uint8_t* page, const LeafLayout& layout, size_t i, ByteSpan prefix);
 
 // True when (key, row) can go in at `pos` in place: not the first entry, the shared prefix
 // unchanged, and room on the page.

@@ -210,9 +210,58 @@ IndexReader::Cursor IndexReader::FindFirst(ByteSpan key) {
   return c;
 }
 
+bool IndexReader::FindOnOneLeaf(ByteSpan key, bool whole_key, std::vector<RowLocator>& out) {
+  // Deeper than any tree a file has room for: a loop, which the walk reports.
+  constexpr size_t kMaxDepth = 32;
+  uint32_t number = root_;
+  for (size_t depth = 0; depth < kMaxDepth; ++depth) {
+    const uint8_t* raw = file_->Page(number);
+    if (raw[kOffType] == kIndexLeafPage) {
+      const uint32_t version = file_->PageVersion(number);
+      auto [it, added] = leaves_.try_emplace(number);
+      CachedLayout& leaf = it->second;
+      if (added || leaf.version != version) {
+        leaf.usable = ReadLeafLayoutForSearch(raw, leaf.layout);
+        leaf.version = version;
+      }
+      if (!leaf.usable) return false;
+      const LeafLayout& layout = leaf.layout;
+      for (size_t i = LeafLowerBoundKey(raw, layout, key); i < layout.size(); ++i) {
+        const bool match = whole_key ? LeafCompareKey(raw, layout, i, key) == 0
+                                     : LeafKeyStartsWith(raw, layout, i, key);
+        if (!match) return true;
+        out.push_back(LeafRow(raw, layout, i));
+      }
+      return false;  // the entries may go on past this leaf
+    }
+    // As FindFirst: the first entry not below `key` leads to the subtree holding it.
+    const IndexPage& p = Page(number);
+    if (p.leaf) return false;
+    size_t lo = 0, hi = p.entries.size();
+    while (lo < hi) {
+      const size_t mid = lo + (hi - lo) / 2;
+      if (CompareKeys(p.Key(mid), key) < 0) {
+        lo = mid + 1;
+      } else {
+        hi = mid;
+      }
+    }
+    if (lo < p.entries.size()) {
+      number = p.entries[lo].child;
+    } else if (p.tail != 0) {
+      number = p.tail;
+    } else {
+      return false;
+    }
+  }
+  return false;
+}
+
 std::vector<RowLocator> IndexReader::FindEqual(ByteSpan key) {
   TrimCache();
   std::vector<RowLocator> out;
+  if (FindOnOneLeaf(key, true, out)) return out;
+  out.clear();
   for (Cursor c = FindFirst(key); !c.AtEnd() && CompareKeys(c.key(), key) == 0; c.Next()) {
     out.push_back(c.locator());
   }
@@ -222,6 +271,8 @@ std::vector<RowLocator> IndexReader::FindEqual(ByteSpan key) {
 std::vector<RowLocator> IndexReader::FindPrefix(ByteSpan prefix) {
   TrimCache();
   std::vector<RowLocator> out;
+  if (FindOnOneLeaf(prefix, false, out)) return out;
+  out.clear();
   for (Cursor c = FindFirst(prefix); !c.AtEnd() && StartsWith(c.key(), prefix); c.Next()) {
     out.push_back(c.locator());
   }

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "jet/bytes.h"
+#include "jet/index_leaf.h"
 #include "jet/index_page_format.h"
 #include "jet/table_def.h"
 #include "jet/value.h"
@@ -171,7 +172,10 @@ class IndexReader {
   // The decoded page, from the reader's cache.
   const IndexPage& Page(uint32_t number);
   // Forgets decoded pages.
-  void Clear() { pages_.clear(); }
+  void Clear() {
+    pages_.clear();
+    leaves_.clear();
+  }
   size_t cached_pages() const { return pages_.size(); }
 
   // Decoded pages kept before the cache starts again: a reader that serves a long task (a
@@ -179,9 +183,14 @@ class IndexReader {
   static constexpr size_t kMaxCachedPages = 512;
 
  private:
+  // Leaf layouts kept for FindOnOneLeaf (a few hundred bytes each), within the same kind of
+  // bound.
+  static constexpr size_t kMaxCachedLayouts = 4096;
+
   // Called where no cursor of the caller's can be live: at the start of a whole search.
   void TrimCache() {
     if (pages_.size() > kMaxCachedPages) pages_.clear();
+    if (leaves_.size() > kMaxCachedLayouts) leaves_.clear();
   }
 
   struct CachedPage {
@@ -189,9 +198,26 @@ class IndexReader {
     std::unique_ptr<IndexPage> page;
   };
 
+  // FindEqual (`whole_key`) or FindPrefix where the entries found all lie on one leaf, as they
+  // nearly always do: the nodes on the way come from the cache, the leaf is searched as stored
+  // instead of decoded (a lookup per row would otherwise decode a leaf each time, as a large
+  // index's leaves outnumber the cache). False, with `out` to be discarded, where the
+  // lookup must take the cursor's walk: the entries may go on past the leaf, or a page is not
+  // one to search as stored (the walk reports corrupt pages).
+  bool FindOnOneLeaf(ByteSpan key, bool whole_key, std::vector<RowLocator>& out);
+
   PageFile* file_;
   uint32_t root_;
   std::unordered_map<uint32_t, CachedPage> pages_;
+  // Leaves' layouts as FindOnOneLeaf read them (usable false: not to be searched as stored),
+  // kept while the page's version is the one they were read at: checking a leaf's entries
+  // costs more than the search, and lookups come back to the same leaves.
+  struct CachedLayout {
+    uint32_t version = 0;
+    bool usable = false;
+    LeafLayout layout;
+  };
+  std::unordered_map<uint32_t, CachedLayout> leaves_;
 };
 
 }  // namespace jet

@@ -284,9 +284,15 @@ const IndexPage& IndexWriter::Cached(uint32_t number) {
   // Page versions come from one clock that also ticks on rollbacks, so an equal version means
   // the very bytes the page was decoded from.
   const uint32_t version = file_.PageVersion(number);
-  std::unique_ptr<CachedPage>& slot = cache_[number];
-  if (slot && slot->valid && slot->version == version) return slot->page;
-  if (!slot) slot = std::make_unique<CachedPage>();
+  PageMemo& memo = page_memo_[number % kMemoSize];
+  CachedPage* slot = memo.slot != nullptr && memo.number == number ? memo.slot : nullptr;
+  if (slot == nullptr) {
+    std::unique_ptr<CachedPage>& owned = cache_[number];
+    if (!owned) owned = std::make_unique<CachedPage>();
+    slot = owned.get();
+    memo = {number, slot};
+  }
+  if (slot->valid && slot->version == version) return slot->page;
   slot->page = DecodeIndexPage(number, file_.Page(number), file_.page_count());
   slot->version = version;
   slot->valid = true;
@@ -295,8 +301,14 @@ const IndexPage& IndexWriter::Cached(uint32_t number) {
 
 IndexWriter::CachedLayout* IndexWriter::Layout(uint32_t number, const uint8_t* raw) {
   const uint32_t version = file_.PageVersion(number);
-  auto [it, added] = layouts_.try_emplace(number);
-  CachedLayout& slot = it->second;
+  LayoutMemo& memo = layout_memo_[number % kMemoSize];
+  bool added = false;
+  if (memo.slot == nullptr || memo.number != number) {
+    auto [it, inserted] = layouts_.try_emplace(number);
+    added = inserted;
+    memo = {number, &it->second};
+  }
+  CachedLayout& slot = *memo.slot;
   if (added || slot.version != version) {
     slot.usable = ReadLeafLayout(raw, slot.layout);
     slot.version = version;
@@ -305,8 +317,14 @@ IndexWriter::CachedLayout* IndexWriter::Layout(uint32_t number, const uint8_t* r
 }
 
 void IndexWriter::TrimCaches() {
-  if (cache_.size() > kMaxDecodedPages) cache_.clear();
-  if (layouts_.size() > kMaxLayouts) layouts_.clear();
+  if (cache_.size() > kMaxDecodedPages) {
+    cache_.clear();
+    page_memo_.fill({});
+  }
+  if (layouts_.size() > kMaxLayouts) {
+    layouts_.clear();
+    layout_memo_.fill({});
+  }
 }
 
 IndexPage IndexWriter::Load(uint32_t number) {

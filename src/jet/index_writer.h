@@ -21,6 +21,7 @@
 //    are put into it.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -155,6 +156,20 @@ class IndexWriter {
   std::vector<size_t> path_positions_;
   std::unordered_map<uint32_t, std::unique_ptr<CachedPage>> cache_;
   std::unordered_map<uint32_t, CachedLayout> layouts_;
+  // The pages an insert asks for several times over (the nodes on its way, its leaf), found
+  // without a hash lookup: direct-mapped by page number to the caches' entries, whose addresses
+  // stay put until TrimCaches clears the caches (and these with them).
+  static constexpr size_t kMemoSize = 16;
+  struct PageMemo {
+    uint32_t number = 0;
+    CachedPage* slot = nullptr;
+  };
+  struct LayoutMemo {
+    uint32_t number = 0;
+    CachedLayout* slot = nullptr;
+  };
+  std::array<PageMemo, kMemoSize> page_memo_{};
+  std::array<LayoutMemo, kMemoSize> layout_memo_{};
   struct Probe {
     bool valid = false;
     Bytes key;

@@ -72,6 +72,7 @@ struct TableWriter::Prepared {
   // when it has no long value to store.
   Bytes row;
   std::vector<StoredField> fields;  // Fields()'s result, views of `storage`
+  std::vector<Value> completed;     // the values with generated autonumbers and GUIDs
 
   const std::vector<StoredField>& Fields() {
     fields.resize(storage.size());
@@ -142,12 +143,19 @@ IndexWriter& TableWriter::Index(size_t i) {
   return *indexes_[i];
 }
 
-void TableWriter::Prepare(std::vector<Value>& values, const std::vector<Value>* old_values,
+void TableWriter::Prepare(const std::vector<Value>& given, const std::vector<Value>* old_values,
                           Prepared& p) {
   const auto& columns = def_->columns;
-  if (values.size() != columns.size()) {
+  if (given.size() != columns.size()) {
     throw std::logic_error("TableWriter: one value per column expected");
   }
+  // A copied row brings its autonumbers: only a row that gets one (or a GUID) pays for a copy.
+  bool generates = false;
+  for (size_t k = 0; k < columns.size() && old_values == nullptr && !generates; ++k) {
+    generates = (columns[k].is_auto_long() || columns[k].is_auto_guid()) && given[k].IsNull();
+  }
+  if (generates) p.completed = given;
+  const std::vector<Value>& values = generates ? p.completed : given;
   // `p` may hold an earlier row: every field is set again below, its buffers reused.
   p.storage.resize(columns.size());
   for (Bytes& stored : p.storage) stored.clear();
@@ -159,7 +167,7 @@ void TableWriter::Prepare(std::vector<Value>& values, const std::vector<Value>* 
 
   for (size_t k = 0; k < columns.size(); ++k) {
     const ColumnDef& c = columns[k];
-    Value& v = values[k];
+    const Value& v = values[k];
     if (old_values != nullptr && (c.is_auto_long() || c.is_auto_guid())) {
       if (!(v == (*old_values)[k])) {
         throw Error(kErrFieldNotUpdatable,
@@ -167,13 +175,13 @@ void TableWriter::Prepare(std::vector<Value>& values, const std::vector<Value>* 
       }
     } else if (c.is_auto_long()) {
       if (v.IsNull()) {
-        v = static_cast<int32_t>(++p.last_autonumber);
+        p.completed[k] = static_cast<int32_t>(++p.last_autonumber);  // `v` refers to it
       } else if (v.Is<int32_t>() && v.As<int32_t>() > 0 &&
                  static_cast<uint32_t>(v.As<int32_t>()) > p.last_autonumber) {
         p.last_autonumber = static_cast<uint32_t>(v.As<int32_t>());
       }
     } else if (c.is_auto_guid() && v.IsNull()) {
-      v = RandomGuid();
+      p.completed[k] = RandomGuid();
     }
 
     if (c.type == ColumnType::kBoolean) {
@@ -267,7 +275,7 @@ void TableWriter::ReloadAfterFailure() {
   indexes_.resize(def_->real_indexes.size());
 }
 
-RowLocator TableWriter::Insert(std::vector<Value> values) {
+RowLocator TableWriter::Insert(const std::vector<Value>& values) {
   Prepared& p = *insert_scratch_;
   Prepare(values, nullptr, p);
   for (size_t i = 0; i < p.keys.size(); ++i) {

@@ -46,7 +46,7 @@ class TableWriter {
   // Adds a row. `values` holds one value per live column in column-number order (the order
   // of def().columns); a Null autonumber gets the table's next number (or a new GUID), a
   // given one is kept and moves the counter past it. Returns where the row lives.
-  RowLocator Insert(std::vector<Value> values);
+  RowLocator Insert(const std::vector<Value>& values);
   // Replaces the row's values. Autonumbers cannot change (3164).
   void Update(RowLocator where, std::vector<Value> values);
   // Deletes the row.
@@ -54,8 +54,9 @@ class TableWriter {
 
  private:
   struct Prepared;
-  // Checks and encodes a row into `p`.
-  void Prepare(std::vector<Value>& values, const std::vector<Value>* old_values, Prepared& p);
+  // Checks and encodes a row into `p`. The values are read where they are; a row that gets an
+  // autonumber or GUID is completed in a copy of them.
+  void Prepare(const std::vector<Value>& given, const std::vector<Value>* old_values, Prepared& p);
   IndexWriter& Index(size_t real_index);
   uint32_t PageWithRoom(size_t row_size, uint32_t avoid);
   // The data page for AddRow of a row of `row_size` bytes, declaring just the bytes it changes.

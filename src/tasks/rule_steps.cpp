@@ -40,6 +40,18 @@ void CopyRow(FailureRule& rule, const db::Recordset& source, db::Recordset& targ
     return;
   }
   rule.Run([&] { target.AddNew(); });
+  // Every field in one step; only where one fails, field by field under the rule, which then
+  // skips just the failing ones (setting those already set again changes nothing).
+  bool all_set = false;
+  try {
+    target.SetFieldsFrom(source);
+    all_set = true;
+  } catch (const jet::Error&) {
+  }
+  if (all_set) {
+    rule.Run([&] { target.Update(); });
+    return;
+  }
   std::optional<db::Fields> from;
   std::optional<db::Fields> to;
   size_t count = 0;

@@ -148,6 +148,39 @@ TEST_F(RecordsetTest, AStatementShowsRowsAsWrittenAfterItRan) {
   EXPECT_EQ(query_again.Fields("data").Value(), jet::Value(std::string("written")));
 }
 
+TEST_F(RecordsetTest, IndexedStatementsFindTheRowsWrittenSinceTheIndexWasFirstRead) {
+  // The index readers outlive the writes (they follow each page's version): lookups between
+  // inserts that split the index's pages, and after deletes, see the index as it is now.
+  const auto count = [&](int otherfk1) {
+    Recordset rs =
+        db_.OpenRecordset("SELECT id FROM Table1 WHERE otherfk1 = " + std::to_string(otherfk1));
+    return Column(rs, "id").size();
+  };
+  EXPECT_EQ(count(1), 2u);
+  Recordset table = db_.OpenRecordset("Table1");
+  size_t ones_added = 0, threes_added = 0;
+  for (int id = 4; id < 1504; ++id) {
+    table.AddNew();
+    table.Fields("id").SetValue(id);
+    table.Fields("otherfk1").SetValue(id % 7);
+    table.Update();
+    ones_added += id % 7 == 1;
+    threes_added += id % 7 == 3;
+    if (id % 100 == 0) {
+      EXPECT_EQ(count(1), 2 + ones_added) << id;
+      EXPECT_EQ(count(9), 0u);
+    }
+  }
+  Recordset ones = db_.OpenRecordset("SELECT * FROM Table1 WHERE otherfk1 = 1");
+  for (; !ones.Eof(); ones.MoveNext()) ones.Delete();
+  EXPECT_EQ(count(1), 0u);
+  EXPECT_EQ(count(3), threes_added);
+  table.Close();
+  ones.Close();
+  db_.Close();
+  EXPECT_EQ(Problems(path_), "");
+}
+
 TEST_F(RecordsetTest, AddNewOnAStatementAppendsToItsTable) {
   Recordset rs = db_.OpenRecordset("SELECT * FROM Table2 WHERE id = 1");
   rs.AddNew();

@@ -126,5 +126,26 @@ TEST(CopyFieldsByNameTest, CopiesEveryNamesakeBetweenFilesNullsIncluded) {
   EXPECT_EQ(Problems(target_path), "");
 }
 
+// The field mapping a target keeps between rows follows a source whose fields come in another
+// order, and the copy fails outside AddNew or Edit as SetValue does.
+TEST(CopyFieldsByNameTest, FollowsSourcesOfOneTableInAnotherOrder) {
+  REQUIRE_ACCESS_MADE_FIXTURES();
+  Database db = DBEngine().OpenDatabase(CopyOf("testIndexPropertiesV2000.mdb"));
+  Recordset target = db.OpenRecordset("TableIgnoreNulls2");
+  Recordset ordered = db.OpenRecordset("SELECT row, data1 FROM TableIgnoreNulls2");
+  Recordset reversed = db.OpenRecordset("SELECT data1, row FROM TableIgnoreNulls2");
+  reversed.MoveNext();
+  for (Recordset* source : {&ordered, &reversed, &ordered}) {
+    target.AddNew();
+    target.SetFieldsFrom(*source);
+    EXPECT_EQ(target.Fields("row").Value(), source->Fields("row").Value());
+    EXPECT_EQ(target.Fields("data1").Value(), source->Fields("data1").Value());
+    EXPECT_TRUE(target.Fields("data2").Value().IsNull());
+    target.CancelUpdate();
+  }
+  EXPECT_EQ(ErrorOf([&] { target.SetFieldsFrom(ordered); }), 3020);
+  db.Close();
+}
+
 }  // namespace
 }  // namespace db

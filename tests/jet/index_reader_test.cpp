@@ -91,9 +91,10 @@ Bytes EntryBytes(const Bytes& key, RowLocator row, uint32_t child = 0) {
 }
 
 // Builds a tree over sorted entries: leaves of random fill, then node levels whose last child
-// is, at random, a tail (no entry) or an ordinary entry. Returns the root page.
+// is, at random, a tail (no entry) or an ordinary entry. Returns the root page. Leaves are
+// stored without prefix compression unless `compress_leaves`, as Access may store them.
 uint32_t BuildTree(IndexFile& file, const std::vector<Entry>& sorted, std::mt19937& rng,
-                   uint32_t& next_page) {
+                   uint32_t& next_page, bool compress_leaves = true) {
   struct Child {
     uint32_t page;
     Entry last;
@@ -104,7 +105,7 @@ uint32_t BuildTree(IndexFile& file, const std::vector<Entry>& sorted, std::mt199
     std::vector<Bytes> entries;
     for (size_t j = i; j < i + n; ++j) entries.push_back(EntryBytes(sorted[j].key, sorted[j].row));
     const uint32_t page = next_page++;
-    file.WritePage(page, true, entries);
+    file.WritePage(page, true, entries, 0, compress_leaves);
     level.push_back({page, sorted[i + n - 1]});
     i += n;
   }
@@ -140,8 +141,9 @@ std::vector<RowLocator> Rows(const std::vector<Entry>& entries) {
 
 TEST(IndexReaderTest, WalksAndSearchesMultiLevelTrees) {
   std::mt19937 rng(11);
-  for (int round = 0; round < 4; ++round) {
+  for (int round = 0; round < 6; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
+    const bool compress_leaves = round % 3 != 2;
     // Keys of 1..4 bytes over a small alphabet: many duplicates, keys that are prefixes of
     // others, and long shared prefixes for the page compression.
     std::vector<Entry> entries;
@@ -156,7 +158,7 @@ TEST(IndexReaderTest, WalksAndSearchesMultiLevelTrees) {
     std::sort(entries.begin(), entries.end());
     IndexFile file(count + 8);
     uint32_t next_page = 1;
-    const uint32_t root = BuildTree(file, entries, rng, next_page);
+    const uint32_t root = BuildTree(file, entries, rng, next_page, compress_leaves);
     PageFile pages(file.Save());
     IndexReader reader(pages, root);
 
