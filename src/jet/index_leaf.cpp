@@ -1,4 +1,4 @@
-// Index leaf pages searched and grown in place (docs/format.md, index pages: layout, entry
+// Index leaf pages searched, grown and shrunk in place (docs/format.md, index pages: layout, entry
 // mask, prefix compression).
 #include "jet/index_leaf.h"
 
@@ -146,6 +146,38 @@ void ShiftMaskAbove(uint8_t* mask, size_t at, size_t old_end, size_t shift) {
     }
     mask[k] = v;
   }
+}
+
+// Taking `shift` data bytes out after data byte `at`: every mask bit above `at` takes the bit
+// `shift` places above it (bits past the mask are zero), a byte at a time from the bottom up,
+// so each byte read lies at or above the one written. The removed entry's own end bit must be
+// cleared first.
+void ShiftMaskDownAbove(uint8_t* mask, size_t at, size_t old_end, size_t shift) {
+  const size_t q = shift / 8, r = shift % 8;
+  const auto byte = [&](size_t j) -> unsigned { return j < kMaskSize ? mask[j] : 0; };
+  for (size_t k = at / 8; k <= old_end / 8; ++k) {
+    const unsigned low = byte(k + q) >> r;
+    const unsigned high = r == 0 ? 0 : byte(k + q + 1) << (8 - r);
+    uint8_t v = static_cast<uint8_t>(low | high);
+    if (k == at / 8) {
+      // Bits up to `at` stay as they are.
+      const uint8_t keep = static_cast<uint8_t>((2u << (at % 8)) - 1);
+      v = static_cast<uint8_t>((v & ~keep) | (mask[k] & keep));
+    }
+    mask[k] = v;
+  }
+}
+
+// Where taking out entry `pos` cuts the data: `shift` bytes after data byte `at`. Past the
+// first entry that is its stored part; the first entry goes by keeping its shared prefix, which
+// with the second entry's stored part after it makes the second entry whole.
+struct RemovedBytes {
+  size_t at;
+  size_t shift;
+};
+RemovedBytes RemovedPart(const LeafLayout& layout, size_t pos) {
+  if (pos == 0) return {layout.prefix, layout.ends[0] - size_t{layout.prefix}};
+  return {layout.ends[pos - 1], size_t{layout.ends[pos]} - layout.ends[pos - 1]};
 }
 
 }  // namespace
@@ -392,6 +424,77 @@ std::array<LeafChange, 4> LeafInsertChanges(const LeafLayout& layout, size_t pos
           range(kOffMask + at / 8, std::min(kOffMask + new_end / 8 + 1, kOffEntries)),
           range(kOffEntries + at, kOffEntries + new_end, true),
           range(kOffEntries + new_end, kOffEntries + std::max(cleared_end, new_end))};
+}
+
+Bytes LeafKey(const uint8_t* page, const LeafLayout& layout, size_t i) {
+  const EntryBytes e = EntryAt(page, layout, i);
+  Bytes key(e.key_size());
+  for (size_t j = 0; j < key.size(); ++j) key[j] = e[j];
+  return key;
+}
+
+bool CanRemoveFromLeaf(const uint8_t* page, const LeafLayout& layout, size_t pos) {
+  const size_t n = layout.size();
+  if (pos >= n || n < 2) return false;  // a page left empty goes, or changes its shape
+  if (n == 2) return true;              // the one left is stored whole, without a prefix
+  // The entries that stay share the prefix; they share more exactly when every one of them
+  // has a byte after it, the same byte.
+  const uint8_t* data = page + kOffEntries;
+  const size_t prefix = layout.prefix;
+  // The byte after the prefix in entry i, or -1 when the entry ends there.
+  const auto after_prefix = [&](size_t i) -> int {
+    if (i == 0) return layout.ends[0] > prefix ? data[prefix] : -1;
+    return data[layout.ends[i - 1]];  // an entry past the first stores at least a byte
+  };
+  const size_t first = pos == 0 ? 1 : 0;
+  const int b = after_prefix(first);
+  if (b < 0) return true;
+  for (size_t i = first + 1; i < n; ++i) {
+    if (i != pos && after_prefix(i) != b) return true;
+  }
+  return false;
+}
+
+void RemoveFromLeaf(uint8_t* page, LeafLayout& layout, size_t pos, uint32_t tdef_page) {
+  const RemovedBytes cut = RemovedPart(layout, pos);
+  const size_t n = layout.size();
+  const size_t old_end = layout.data_size();
+  const size_t new_end = old_end - cut.shift;
+  uint8_t* data = page + kOffEntries;
+  std::memmove(data + cut.at, data + cut.at + cut.shift, old_end - cut.at - cut.shift);
+  // The encoder leaves nothing after the last entry.
+  std::memset(data + new_end, 0, (layout.zero_after_entries ? old_end : kEntryArea) - new_end);
+
+  uint8_t* mask = page + kOffMask;
+  const size_t removed_end = layout.ends[pos];
+  mask[removed_end / 8] = static_cast<uint8_t>(mask[removed_end / 8] & ~(1u << (removed_end % 8)));
+  ShiftMaskDownAbove(mask, cut.at, old_end, cut.shift);
+  layout.ends.erase(layout.ends.begin() + static_cast<ptrdiff_t>(pos));
+  for (size_t i = pos; i + 1 < n; ++i) {
+    layout.ends[i] = static_cast<uint16_t>(layout.ends[i] - cut.shift);
+  }
+  if (layout.size() < 2) layout.prefix = 0;
+  layout.zero_after_entries = true;
+
+  page[kOffMarker] = kMarker;
+  PutU16(page + kOffFreeSpace, static_cast<uint16_t>(kEntryArea - new_end));
+  PutU32(page + kOffTdefPage, tdef_page);
+  PutU32(page + kOffTail, 0);
+  PutU16(page + kOffPrefix, layout.prefix);
+}
+
+std::array<LeafChange, 4> LeafRemoveChanges(const LeafLayout& layout, size_t pos) {
+  const RemovedBytes cut = RemovedPart(layout, pos);
+  const size_t old_end = layout.data_size();
+  const size_t new_end = old_end - cut.shift;
+  const size_t cleared_end = layout.zero_after_entries ? old_end : kEntryArea;
+  const auto range = [](size_t begin, size_t end, bool rewritten = false) {
+    return LeafChange{static_cast<uint32_t>(begin), static_cast<uint32_t>(end), rewritten};
+  };
+  return {range(0, kOffPrefix + 2),
+          range(kOffMask + cut.at / 8, std::min(kOffMask + old_end / 8 + 1, kOffEntries)),
+          range(kOffEntries + cut.at, kOffEntries + new_end, true),
+          range(kOffEntries + new_end, kOffEntries + cleared_end)};
 }
 
 }  // namespace jet

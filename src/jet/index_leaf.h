@@ -73,4 +73,19 @@ struct LeafChange {
 };
 std::array<LeafChange, 4> LeafInsertChanges(const LeafLayout& layout, size_t pos, ByteSpan key);
 
+// Entry `i`'s key.
+Bytes LeafKey(const uint8_t* page, const LeafLayout& layout, size_t i);
+
+// True when entry `pos` can be taken out in place: an entry stays, and the entries that stay
+// share the page's prefix and no more (or, one alone, keep no prefix). Taking out the first
+// entry is fine: the second, stored whole, is the shared prefix followed by its stored part.
+bool CanRemoveFromLeaf(const uint8_t* page, const LeafLayout& layout, size_t pos);
+// Takes entry `pos` out (CanRemoveFromLeaf must hold) and updates `layout`. The header is
+// written as the encoder writes it, owner `tdef_page` included.
+void RemoveFromLeaf(uint8_t* page, LeafLayout& layout, size_t pos, uint32_t tdef_page);
+// The bytes of the page RemoveFromLeaf(page, layout, pos, ...) changes: the header with the
+// prefix, the part of the entry mask from the removed entry on, the entry data from there on
+// (`rewritten`: moved down), and the bytes after the entries that it clears.
+std::array<LeafChange, 4> LeafRemoveChanges(const LeafLayout& layout, size_t pos);
+
 }  // namespace jet

@@ -619,26 +619,56 @@ bool IndexWriter::TryInsertInPlace(uint32_t leaf, ByteSpan key, RowLocator row,
   return true;
 }
 
+bool IndexWriter::TryRemoveInPlace(uint32_t leaf, ByteSpan key, RowLocator row) {
+  const uint8_t* raw = file_.Page(leaf);
+  CachedLayout* slot = Layout(leaf, raw);
+  if (slot == nullptr) return false;
+  LeafLayout* layout = &slot->layout;
+  const size_t pos = LeafLowerBound(raw, *layout, key, row);
+  if (pos >= layout->size() || LeafCompare(raw, *layout, pos, key, row) != 0) return false;
+  if (!CanRemoveFromLeaf(raw, *layout, pos)) return false;
+  // The entry before the last becomes the last: the parent's entry for the leaf follows it.
+  const size_t level = path_pages_.size() - 1;
+  std::optional<Last> last;
+  if (pos + 1 == layout->size() && level > 0) {
+    last = Last{LeafKey(raw, *layout, pos - 1), LeafRow(raw, *layout, pos - 1)};
+  }
+  // As for an insert, only the page from the removed entry on is declared.
+  uint8_t* page = nullptr;
+  for (const LeafChange& change : LeafRemoveChanges(*layout, pos)) {
+    if (change.begin == change.end) continue;
+    page = change.rewritten ? file_.RewrittenPart(leaf, change.begin, change.end)
+                            : file_.MutablePart(leaf, change.begin, change.end);
+  }
+  RemoveFromLeaf(page, *layout, pos, tdef_page_);
+  slot->version = file_.PageVersion(leaf);
+  if (last) LastChanged(level, *last);
+  return true;
+}
+
 void IndexWriter::Remove(ByteSpan key, RowLocator row) {
   TrimCaches();
   probe_.valid = false;
-  IndexPage leaf = Load(Descend(key, row));
-  const size_t pos = LowerBound(leaf, key, row);
-  if (pos >= leaf.entries.size() || CompareEntry(leaf, pos, key, row) != 0) {
-    ThrowCorrupt(leaf.number, "index has no entry for row " + std::to_string(row.page) + ":" +
-                                  std::to_string(row.row) + " where its key belongs");
-  }
-  const bool was_last = pos + 1 == leaf.entries.size();
-  EraseEntry(leaf, pos);
+  const uint32_t leaf_number = Descend(key, row);
   const size_t level = path_pages_.size() - 1;
-  if (leaf.entries.empty() && level > 0) {
-    RemovePage(level);
-  } else if (was_last && !leaf.entries.empty()) {
-    const size_t n = leaf.entries.size() - 1;
-    const Last last{Bytes(leaf.Key(n).begin(), leaf.Key(n).end()), leaf.entries[n].row};
-    Store(level, leaf, &last, pos);
-  } else {
-    Store(level, leaf, nullptr, pos);
+  if (!TryRemoveInPlace(leaf_number, key, row)) {
+    IndexPage leaf = Load(leaf_number);
+    const size_t pos = LowerBound(leaf, key, row);
+    if (pos >= leaf.entries.size() || CompareEntry(leaf, pos, key, row) != 0) {
+      ThrowCorrupt(leaf.number, "index has no entry for row " + std::to_string(row.page) + ":" +
+                                    std::to_string(row.row) + " where its key belongs");
+    }
+    const bool was_last = pos + 1 == leaf.entries.size();
+    EraseEntry(leaf, pos);
+    if (leaf.entries.empty() && level > 0) {
+      RemovePage(level);
+    } else if (was_last && !leaf.entries.empty()) {
+      const size_t n = leaf.entries.size() - 1;
+      const Last last{Bytes(leaf.Key(n).begin(), leaf.Key(n).end()), leaf.entries[n].row};
+      Store(level, leaf, &last, pos);
+    } else {
+      Store(level, leaf, nullptr, pos);
+    }
   }
   if (level > 0) CollapseRoot();
 }

@@ -10,8 +10,8 @@
 //  - the root page never moves: when it overflows its entries move into two new children and it
 //    becomes a node; when it is left with a single child, that child is pulled back into it;
 //  - every page as our encoder writes it, its shared prefix the common prefix of all its
-//    entries: rewritten whole, or, for an entry added to a leaf whose prefix stays, spliced into
-//    the stored bytes with the same result (index_leaf.h);
+//    entries: rewritten whole, or, for an entry added to or removed from a leaf whose prefix
+//    stays, spliced into the stored bytes with the same result (index_leaf.h);
 //  - a full page splits by moving its left part into a new page placed before it. Where the
 //    split falls depends on where the page grew: at its end (ascending appends, the bulk-copy
 //    pattern) the left page keeps all it can hold; at its start (descending appends) the old
@@ -103,6 +103,10 @@ class IndexWriter {
   // `known_position`, when given, is where the entry goes in the leaf.
   bool TryInsertInPlace(uint32_t leaf, ByteSpan key, RowLocator row,
                         std::optional<size_t> known_position);
+  // Removes the entry from the leaf in place when that gives the bytes re-encoding it would;
+  // false when the leaf must be decoded, changed and re-encoded instead (or lacks the entry,
+  // which that path reports).
+  bool TryRemoveInPlace(uint32_t leaf, ByteSpan key, RowLocator row);
   // An entry that goes first on a leaf with a leaf before it lies between the two leaves and
   // may go on either. It goes last on the one before when that page holds it without a split:
   // a run of ascending inserts at the boundary then fills the page before, instead of each

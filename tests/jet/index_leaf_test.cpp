@@ -1,6 +1,7 @@
-// Leaf pages searched and grown in place: every splice must give exactly the bytes that decoding,
-// inserting and re-encoding the page gives, every search the position the decoded page gives,
-// and a splice may only be refused when re-encoding would change more than the new entry.
+// Leaf pages searched, grown and shrunk in place: every splice must give exactly the bytes that
+// decoding, inserting (or removing) and re-encoding the page gives, every search the position
+// the decoded page gives, and a splice may only be refused when re-encoding would change more
+// than the entry.
 #include "jet/index_leaf.h"
 
 #include <gtest/gtest.h>
@@ -163,6 +164,92 @@ TEST(IndexLeafTest, SplicesOfLongEntriesMoveTheMaskAsReencodingWould) {
     }
   }
   EXPECT_GT(spliced, 1000u);
+}
+
+// Entries taken out first, last, in the middle, at random and in runs, down to none, from pages
+// of short entries sharing prefixes of every length and of long entries (masks moved by many
+// bits), with and without bytes left after the entries: every removal in place gives the bytes
+// of re-encoding, and one is only refused when re-encoding changes more than the entry.
+TEST(IndexLeafTest, RemovalsInPlaceGiveTheBytesOfReencodingInEveryOrder) {
+  std::mt19937 random(37);
+  size_t removed = 0, refused = 0;
+  for (int round = 0; round < 100; ++round) {
+    const Bytes stem = {0x61, static_cast<uint8_t>(0x61 + round % 3), 0x62};
+    std::vector<Entry> entries;
+    const bool long_entries = round % 10 >= 7;
+    for (int step = 0; step < 300; ++step) {
+      Entry e = RandomEntry(random, stem);
+      if (long_entries) {
+        e.key.resize(1 + random() % 200, 0x7F);
+        for (size_t j = 3; j < e.key.size(); ++j) e.key[j] = static_cast<uint8_t>(random() % 3);
+      }
+      const auto at = std::lower_bound(entries.begin(), entries.end(), e);
+      if (at != entries.end() && *at == e) continue;
+      std::vector<Entry> grown = entries;
+      grown.insert(grown.begin() + (at - entries.begin()), e);
+      if (Reencoded(Bytes(kPageSize, 0), grown).empty()) break;
+      entries = std::move(grown);
+    }
+    Bytes page(kPageSize, 0);
+    page[8] = 0x5A;  // bytes of unknown meaning survive both ways
+    page[26] = 0x3C;
+    page = Reencoded(page, entries);
+    size_t run = 0, run_at = 0;
+    for (int step = 0; !entries.empty(); ++step) {
+      LeafLayout layout;
+      ASSERT_TRUE(ReadLeafLayout(page.data(), layout)) << "round " << round << " step " << step;
+      if (step % 5 == 0) {
+        // Bytes left after the entries (pages other writers made) are cleared by a removal.
+        std::fill(page.begin() + 480 + layout.data_size(), page.end(), 0xEE);
+        ASSERT_TRUE(ReadLeafLayout(page.data(), layout));
+      }
+      const size_t n = entries.size();
+      // First, last, middle, anywhere, or runs of neighbours.
+      const int order = round % 5;
+      size_t pos = 0;
+      if (order == 1) {
+        pos = n - 1;
+      } else if (order == 2) {
+        pos = n / 2;
+      } else if (order == 3) {
+        pos = random() % n;
+      } else if (order == 4) {
+        if (run == 0) {
+          run = 1 + random() % 8;
+          run_at = random() % n;
+        }
+        --run;
+        pos = std::min(run_at, n - 1);
+      }
+      ASSERT_EQ(LeafLowerBound(page.data(), layout, entries[pos].key, entries[pos].row), pos);
+      std::vector<Entry> shrunk = entries;
+      shrunk.erase(shrunk.begin() + static_cast<ptrdiff_t>(pos));
+      const Bytes reference = Reencoded(page, shrunk);
+      if (CanRemoveFromLeaf(page.data(), layout, pos)) {
+        if (pos + 1 == n) {
+          EXPECT_EQ(LeafKey(page.data(), layout, pos - 1), entries[pos - 1].key);
+          EXPECT_EQ(LeafRow(page.data(), layout, pos - 1), entries[pos - 1].row);
+        }
+        RemoveFromLeaf(page.data(), layout, pos, 3);  // LeafOf's owner
+        ASSERT_EQ(page, reference) << "round " << round << " step " << step << " pos " << pos;
+        LeafLayout reread;
+        ASSERT_TRUE(ReadLeafLayout(page.data(), reread));
+        ASSERT_EQ(reread.ends, layout.ends);
+        ASSERT_EQ(reread.prefix, layout.prefix);
+        ++removed;
+      } else {
+        // Refused only when re-encoding changes more than the entry: a page left empty or a
+        // shared prefix that grows (one entry left alone loses its prefix in place).
+        ASSERT_TRUE(n == 1 || (n > 2 && U16(reference.data() + 24) > layout.prefix))
+            << "round " << round << " step " << step << " pos " << pos;
+        page = reference;
+        ++refused;
+      }
+      entries = std::move(shrunk);
+    }
+  }
+  EXPECT_GT(removed, 10000u);
+  EXPECT_GT(refused, 200u);
 }
 
 TEST(IndexLeafTest, PagesNotInOurEncodersFormGoThroughDecoding) {
