@@ -179,6 +179,25 @@ IndexReader::Cursor IndexReader::Begin() {
   return c;
 }
 
+namespace {
+
+// The position of the page's first entry whose key is not below `key` (its entry count when
+// there is none).
+size_t FirstEntryNotBelow(const IndexPage& p, ByteSpan key) {
+  size_t lo = 0, hi = p.entries.size();
+  while (lo < hi) {
+    const size_t mid = lo + (hi - lo) / 2;
+    if (CompareKeys(p.Key(mid), key) < 0) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  return lo;
+}
+
+}  // namespace
+
 IndexReader::Cursor IndexReader::FindFirst(ByteSpan key) {
   Cursor c(*this);
   c.Enter(root_);
@@ -187,15 +206,7 @@ IndexReader::Cursor IndexReader::FindFirst(ByteSpan key) {
     const IndexPage& p = *f.page;
     // Node entries hold the last key of their subtree, so the first entry not below `key`
     // leads to the subtree holding the first key not below `key`.
-    size_t lo = 0, hi = p.entries.size();
-    while (lo < hi) {
-      const size_t mid = lo + (hi - lo) / 2;
-      if (CompareKeys(p.Key(mid), key) < 0) {
-        lo = mid + 1;
-      } else {
-        hi = mid;
-      }
-    }
+    const size_t lo = FirstEntryNotBelow(p, key);
     f.pos = lo;
     if (p.leaf) break;
     if (lo < p.entries.size()) {
@@ -237,15 +248,7 @@ bool IndexReader::FindOnOneLeaf(ByteSpan key, bool whole_key, std::vector<RowLoc
     // As FindFirst: the first entry not below `key` leads to the subtree holding it.
     const IndexPage& p = Page(number);
     if (p.leaf) return false;
-    size_t lo = 0, hi = p.entries.size();
-    while (lo < hi) {
-      const size_t mid = lo + (hi - lo) / 2;
-      if (CompareKeys(p.Key(mid), key) < 0) {
-        lo = mid + 1;
-      } else {
-        hi = mid;
-      }
-    }
+    const size_t lo = FirstEntryNotBelow(p, key);
     if (lo < p.entries.size()) {
       number = p.entries[lo].child;
     } else if (p.tail != 0) {
