@@ -179,10 +179,6 @@ IndexReader::Cursor IndexReader::Begin() {
   return c;
 }
 
-namespace {
-
-// The position of the page's first entry whose key is not below `key` (its entry count when
-// there is none).
 size_t FirstEntryNotBelow(const IndexPage& p, ByteSpan key) {
   size_t lo = 0, hi = p.entries.size();
   while (lo < hi) {
@@ -195,8 +191,6 @@ size_t FirstEntryNotBelow(const IndexPage& p, ByteSpan key) {
   }
   return lo;
 }
-
-}  // namespace
 
 IndexReader::Cursor IndexReader::FindFirst(ByteSpan key) {
   Cursor c(*this);

@@ -55,6 +55,11 @@ struct IndexPage {
   }
 };
 
+// The position of the page's first entry whose key is not below `key` (its entry count when
+// there is none). On a node page it leads to the subtree holding the first such key: node
+// entries hold their subtree's last key.
+size_t FirstEntryNotBelow(const IndexPage& page, ByteSpan key);
+
 // Decodes one index page. Throws corrupt, naming the page, for a page that is not an index
 // page, an entry mask or prefix that runs outside the page, an entry too short to hold its
 // row locator, a child page outside the file (`page_count` pages), or keys out of order.

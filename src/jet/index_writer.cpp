@@ -374,17 +374,7 @@ bool IndexWriter::ContainsKey(ByteSpan key) {
       }
     }
     const IndexPage& page = Cached(number);
-    // The first entry whose key is not below `key`; node entries hold their subtree's last
-    // entry, so that subtree holds the first such entry of the index, if any does.
-    size_t lo = 0, hi = page.entries.size();
-    while (lo < hi) {
-      const size_t mid = lo + (hi - lo) / 2;
-      if (CompareKeys(page.Key(mid), key) < 0) {
-        lo = mid + 1;
-      } else {
-        hi = mid;
-      }
-    }
+    const size_t lo = FirstEntryNotBelow(page, key);
     if (page.leaf) return lo < page.entries.size() && CompareKeys(page.Key(lo), key) == 0;
     path_positions_.push_back(lo);
     if (lo < page.entries.size()) {
