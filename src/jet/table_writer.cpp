@@ -81,6 +81,15 @@ struct TableWriter::Prepared {
   }
 };
 
+// Update's and Delete's buffers: the stored fields and keys of the row as it was.
+struct TableWriter::UpdateScratch {
+  Prepared prepared;
+  std::vector<Bytes> old_stored;  // per column
+  std::vector<bool> old_present;  // per column
+  std::vector<Bytes> old_keys;    // per real index
+  Bytes key;                      // Delete's key of the moment
+};
+
 namespace {
 
 const CatalogEntry& FindOrThrow(Database& db, std::string_view table_name) {
@@ -100,7 +109,8 @@ TableWriter::TableWriter(Database& db, uint32_t tdef_page, std::string name)
     : db_(db),
       file_(db.file()),
       name_(std::move(name)),
-      insert_scratch_(std::make_unique<Prepared>()) {
+      insert_scratch_(std::make_unique<Prepared>()),
+      update_scratch_(std::make_unique<UpdateScratch>()) {
   if (!file_.writable()) {
     throw Error(kErrReadOnly, "Cannot update '" + name_ + "': the database '" + db.path() +
                                   "' was opened read-only.");
@@ -333,21 +343,27 @@ void TableWriter::Update(RowLocator where, std::vector<Value> values) {
   const RowPointer data = place->data;
   const bool relocated = place->relocated();
   const std::vector<Value> old_values = DecodeRow(file_, *def_, place->bytes, data.page);
-  // Copies: the page bytes change under us once writing starts.
-  std::vector<Bytes> old_stored;
-  std::vector<bool> old_present;
-  for (const StoredField& f : SplitRow(*def_, place->bytes, data.page)) {
-    old_stored.emplace_back(f.bytes.begin(), f.bytes.end());
-    old_present.push_back(f.present);
+  // Copies: the page bytes change under us once writing starts. Their buffers, like the
+  // prepared row's, are the writer's and serve the next update.
+  UpdateScratch& u = *update_scratch_;
+  const std::vector<StoredField> old_fields = SplitRow(*def_, place->bytes, data.page);
+  std::vector<Bytes>& old_stored = u.old_stored;
+  std::vector<bool>& old_present = u.old_present;
+  old_stored.resize(old_fields.size());
+  old_present.resize(old_fields.size());
+  for (size_t k = 0; k < old_fields.size(); ++k) {
+    old_stored[k].assign(old_fields[k].bytes.begin(), old_fields[k].bytes.end());
+    old_present[k] = old_fields[k].present;
   }
 
-  Prepared p;
+  Prepared& p = u.prepared;
   Prepare(values, &old_values, p);
-  std::vector<Bytes> old_keys(p.keys.size());
+  std::vector<Bytes>& old_keys = u.old_keys;
+  old_keys.resize(p.keys.size());
   std::vector<bool> old_indexed(p.keys.size()), changed(p.keys.size()), new_key(p.keys.size());
   for (size_t i = 0; i < p.keys.size(); ++i) {
     const RealIndexDef& index = def_->real_indexes[i];
-    old_keys[i] = EncodeIndexKey(index, *def_, old_values);
+    EncodeIndexKeyTo(index, *def_, old_values, old_keys[i]);
     old_indexed[i] = !(index.ignores_nulls() && IsAllNullKey(old_keys[i], index));
     changed[i] = old_keys[i] != p.keys[i] || old_indexed[i] != p.indexed[i];
     if (!changed[i] || !p.indexed[i]) continue;
@@ -376,14 +392,18 @@ void TableWriter::Update(RowLocator where, std::vector<Value> values) {
         FreeLongValue(file_, db_.allocator(), *def_, c, old_stored[k]);
       }
     }
-    size_t room = kMaxRowSize - EncodeRow(*def_, p.Fields()).size();
+    EncodeRowTo(*def_, p.Fields(), p.row);
+    size_t room = kMaxRowSize - p.row.size();
+    bool long_values = false;
     for (size_t k = 0; k < p.storage.size(); ++k) {
       if (!p.lv_write[k]) continue;
       p.storage[k] = WriteLongValue(file_, db_.allocator(), *def_, def_->columns[k], p.lv_bodies[k],
                                     room + kLongValueDefinitionSize);
       room -= p.storage[k].size() - kLongValueDefinitionSize;
+      long_values = true;
     }
-    const Bytes row = EncodeRow(*def_, p.Fields());
+    if (long_values) EncodeRowTo(*def_, p.Fields(), p.row);
+    const Bytes& row = p.row;
 
     uint8_t* data_page = file_.MutablePage(data.page);
     if (RoomForReplace(data_page, data.row) >= row.size()) {
@@ -432,7 +452,8 @@ void TableWriter::Delete(RowLocator where) {
     PageFile::Operation op(file_);
     for (size_t i = 0; i < def_->real_indexes.size(); ++i) {
       const RealIndexDef& index = def_->real_indexes[i];
-      const Bytes key = EncodeIndexKey(index, *def_, old_values);
+      Bytes& key = update_scratch_->key;
+      EncodeIndexKeyTo(index, *def_, old_values, key);
       if (index.ignores_nulls() && IsAllNullKey(key, index)) continue;
       Index(i).Remove(key, where);
     }

@@ -75,6 +75,8 @@ class TableWriter {
   std::vector<bool> keys_verified_;  // per real index: its verdict was asked for and was good
   // Insert's prepared row, kept so that its buffers serve the next row without allocating.
   std::unique_ptr<Prepared> insert_scratch_;
+  struct UpdateScratch;
+  std::unique_ptr<UpdateScratch> update_scratch_;
 };
 
 }  // namespace jet
