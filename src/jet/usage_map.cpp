@@ -69,8 +69,10 @@ std::vector<uint32_t> UsageMap::SetPages() const {
 
 uint32_t UsageMap::LastSetPage() const {
   // A map's bitmap reaches far past its last page (a reference map covers every page the file
-  // may have): empty stretches are passed over a word at a time.
-  size_t end = bitmap_.size();
+  // may have): bits past the file's last page are not looked at, and empty stretches are
+  // passed over a word at a time.
+  if (file_pages_ <= start_page_) return 0;
+  size_t end = std::min<size_t>(bitmap_.size(), (uint64_t{file_pages_} - start_page_ + 7) / 8);
   while (end >= 8) {
     uint64_t word;
     std::memcpy(&word, bitmap_.data() + end - 8, sizeof word);
