@@ -63,22 +63,45 @@ struct FlatEntries {
   const uint8_t* data(size_t i) const { return bytes.data() + starts[i]; }
 };
 
-FlatEntries Flatten(const IndexPage& page) {
-  FlatEntries flat;
+// Fills `flat`, whose buffers may hold an earlier page's entries and are reused.
+void FlattenInto(const IndexPage& page, FlatEntries& flat) {
   const size_t n = page.entries.size();
-  flat.bytes.reserve(page.keys.size() + n * 8);
+  // Sized once and written in place: the entries are copied as AppendEntryBytes lays them out.
+  const size_t pointers = page.leaf ? 4 : 8;
+  size_t total = 0;
+  for (const IndexPage::Entry& e : page.entries) total += e.key_size + pointers;
+  flat.bytes.resize(total);
   flat.starts.resize(n + 1);
+  uint8_t* out = flat.bytes.data();
+  size_t at = 0;
   for (size_t i = 0; i < n; ++i) {
-    flat.starts[i] = static_cast<uint32_t>(flat.bytes.size());
-    AppendEntryBytes(page, i, flat.bytes);
+    const IndexPage::Entry& e = page.entries[i];
+    flat.starts[i] = static_cast<uint32_t>(at);
+    if (e.key_size != 0) std::memcpy(out + at, page.keys.data() + e.key_offset, e.key_size);
+    at += e.key_size;
+    out[at++] = static_cast<uint8_t>(e.row.page >> 16);
+    out[at++] = static_cast<uint8_t>(e.row.page >> 8);
+    out[at++] = static_cast<uint8_t>(e.row.page);
+    out[at++] = e.row.row;
+    if (!page.leaf) {
+      out[at++] = static_cast<uint8_t>(e.child >> 24);
+      out[at++] = static_cast<uint8_t>(e.child >> 16);
+      out[at++] = static_cast<uint8_t>(e.child >> 8);
+      out[at++] = static_cast<uint8_t>(e.child);
+    }
   }
-  flat.starts[n] = static_cast<uint32_t>(flat.bytes.size());
+  flat.starts[n] = static_cast<uint32_t>(at);
   flat.shared.assign(n, 0);
   for (size_t i = 1; i < n; ++i) {
     const size_t common = std::min(flat.size(i - 1), flat.size(i));
     flat.shared[i] =
         static_cast<uint32_t>(CommonPrefixBytes(flat.data(i - 1), flat.data(i), common));
   }
+}
+
+FlatEntries Flatten(const IndexPage& page) {
+  FlatEntries flat;
+  FlattenInto(page, flat);
   return flat;
 }
 
@@ -114,6 +137,15 @@ size_t LowerBound(const IndexPage& page, ByteSpan key, RowLocator row) {
     }
   }
   return lo;
+}
+
+// Whether `pos` is where LowerBound would land: the entries are in order, so it is when the
+// entry before lies below (key, row) and the entry at it does not.
+bool IsLowerBound(const IndexPage& page, size_t pos, ByteSpan key, RowLocator row) {
+  const size_t n = page.entries.size();
+  if (pos > n) return false;
+  if (pos > 0 && CompareEntry(page, pos - 1, key, row) >= 0) return false;
+  return pos == n || CompareEntry(page, pos, key, row) >= 0;
 }
 
 void InsertEntry(IndexPage& page, size_t pos, ByteSpan key, RowLocator row, uint32_t child) {
@@ -237,7 +269,10 @@ namespace {
 
 // Encodes the page unless its entries overflow it; false then, and nothing written.
 bool EncodeIfFits(const IndexPage& page, const std::function<uint8_t*()>& target) {
-  const FlatEntries flat = Flatten(page);
+  // Every node an insert rewrites comes through here: its flattened entries reuse one set of
+  // buffers instead of allocating three per page.
+  thread_local FlatEntries flat;
+  FlattenInto(page, flat);
   const size_t prefix = SharedPrefix(flat);
   const size_t size = DataSize(flat, prefix);
   if (size > kEntryCapacity) return false;
@@ -284,19 +319,21 @@ const IndexPage& IndexWriter::Cached(uint32_t number) {
   // Page versions come from one clock that also ticks on rollbacks, so an equal version means
   // the very bytes the page was decoded from.
   const uint32_t version = file_.PageVersion(number);
-  PageMemo& memo = page_memo_[number % kMemoSize];
-  CachedPage* slot = memo.slot != nullptr && memo.number == number ? memo.slot : nullptr;
-  if (slot == nullptr) {
-    std::unique_ptr<CachedPage>& owned = cache_[number];
-    if (!owned) owned = std::make_unique<CachedPage>();
-    slot = owned.get();
-    memo = {number, slot};
-  }
+  CachedPage* slot = &Slot(number);
   if (slot->valid && slot->version == version) return slot->page;
   slot->page = DecodeIndexPage(number, file_.Page(number), file_.page_count());
   slot->version = version;
   slot->valid = true;
   return slot->page;
+}
+
+IndexWriter::CachedPage& IndexWriter::Slot(uint32_t number) {
+  PageMemo& memo = page_memo_[number % kMemoSize];
+  if (memo.slot != nullptr && memo.number == number) return *memo.slot;
+  std::unique_ptr<CachedPage>& owned = cache_[number];
+  if (!owned) owned = std::make_unique<CachedPage>();
+  memo = {number, owned.get()};
+  return *owned;
 }
 
 IndexWriter::CachedLayout* IndexWriter::Layout(uint32_t number, const uint8_t* raw) {
@@ -329,7 +366,7 @@ void IndexWriter::TrimCaches() {
 
 IndexPage IndexWriter::Load(uint32_t number) {
   Cached(number);
-  CachedPage& slot = *cache_[number];
+  CachedPage& slot = Slot(number);
   slot.valid = false;
   return std::move(slot.page);
 }
@@ -342,12 +379,12 @@ bool IndexWriter::TryWrite(IndexPage& page) {
   }
   // Leaves are searched and grown where they lie (Layout); only nodes are kept decoded.
   if (page.leaf) return true;
-  std::unique_ptr<CachedPage>& slot = cache_[page.number];
-  if (!slot) slot = std::make_unique<CachedPage>();
-  slot->version = file_.PageVersion(page.number);
-  slot->page = page;
-  slot->page.prefix_size = U16(written + kOffPrefix);
-  slot->valid = true;
+  CachedPage& slot = Slot(page.number);
+  slot.version = file_.PageVersion(page.number);
+  // Moved, not copied: callers read no more than the page's header fields once it is written.
+  slot.page = std::move(page);
+  slot.page.prefix_size = U16(written + kOffPrefix);
+  slot.valid = true;
   return true;
 }
 
@@ -420,7 +457,20 @@ uint32_t IndexWriter::Descend(ByteSpan key, RowLocator row) {
     }
     const IndexPage& page = Cached(number);
     if (page.leaf) return number;
-    size_t pos = LowerBound(page, key, row);
+    // Rows come in runs that go down the same way: while a node is unchanged, the place found
+    // in it last time is checked against its two neighbours instead of searched for again.
+    const uint32_t version = file_.PageVersion(number);
+    const size_t level = path_positions_.size();
+    if (descent_memo_.size() <= level) descent_memo_.resize(level + 1);
+    DescentStep& memo = descent_memo_[level];
+    size_t pos = 0;
+    if (memo.page == number && memo.version == version &&
+        IsLowerBound(page, memo.lower_bound, key, row)) {
+      pos = memo.lower_bound;
+    } else {
+      pos = LowerBound(page, key, row);
+      memo = {number, version, pos};
+    }
     uint32_t child = 0;
     if (pos < page.entries.size()) {
       child = page.entries[pos].child;

@@ -85,6 +85,8 @@ class IndexWriter {
     LeafLayout layout;
   };
   const IndexPage& Cached(uint32_t page);
+  // The cache's entry for the page, made when missing; its contents may be stale.
+  CachedPage& Slot(uint32_t page);
   // The decoded page for the caller to change and write: moved out of the cache rather than
   // copied, as the cached copy would be stale once the page is written.
   IndexPage Load(uint32_t page);
@@ -158,6 +160,14 @@ class IndexWriter {
   // stands for the tail).
   std::vector<uint32_t> path_pages_;
   std::vector<size_t> path_positions_;
+  // Per level of the tree, the node Descend last searched, its version then and the lower
+  // bound found in it.
+  struct DescentStep {
+    uint32_t page = 0;
+    uint32_t version = 0;
+    size_t lower_bound = 0;
+  };
+  std::vector<DescentStep> descent_memo_;
   std::unordered_map<uint32_t, std::unique_ptr<CachedPage>> cache_;
   std::unordered_map<uint32_t, CachedLayout> layouts_;
   // The pages an insert asks for several times over (the nodes on its way, its leaf), found
