@@ -205,7 +205,8 @@ TEST(RowEncoderTest, TextIsCompressedExactlyWhereAccessCompressesIt) {
 
 // Plain ASCII text is stored without converting it to UTF-16 first: the bytes must be those of
 // the converted text, on both sides of the compression limits, with NUL characters (never
-// compressed) and with text one byte too long for its field.
+// compressed) and other characters inside and after the 8-byte steps of the ASCII check, and
+// with text one byte too long for its field.
 TEST(RowEncoderTest, AsciiTextIsStoredAsItsUtf16Would) {
   TableDef def = AllTypes();
   ColumnDef wide_compressible = def.columns[11], wide_plain = def.columns[12];
@@ -214,8 +215,11 @@ TEST(RowEncoderTest, AsciiTextIsStoredAsItsUtf16Would) {
        {&def.columns[11], &def.columns[12], &wide_compressible, &wide_plain}) {
     for (const std::string& text :
          {std::string(), std::string("ab"), std::string("abc"), std::string("a\0b\0c", 5),
-          std::string("\x7F\x01\x7F"), std::string(1024, 'm'), std::string(1025, 'm'),
-          std::string(column->length / 2, 'w')}) {
+          std::string("\x7F\x01\x7F"), std::string("\x01\x7F\x01\x7F\x01\x7F\x01\x7F\x01"),
+          std::string("abcdefg\0hijklmnop", 17),
+          std::string("abc\xC3\xA9"
+                      "defghijkl"),
+          std::string(1024, 'm'), std::string(1025, 'm'), std::string(column->length / 2, 'w')}) {
       if (2 * text.size() > column->length) continue;
       EXPECT_EQ(EncodeScalar(*column, text), EncodeJetText(*column, Utf8ToUtf16(text)))
           << column->name << " \"" << text.substr(0, 8) << "\" " << text.size();
