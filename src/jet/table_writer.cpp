@@ -63,10 +63,12 @@ bool OwnedDataPage(const uint8_t* page, uint32_t tdef_page) {
 struct TableWriter::Prepared {
   std::vector<Bytes> storage;    // per column: the stored bytes (long values: definition)
   std::vector<Bytes> lv_bodies;  // per column: a long value still to be written
-  std::vector<bool> lv_write;    // per column: lv_bodies holds a value to write
-  std::vector<bool> present;     // per column
-  std::vector<Bytes> keys;       // per real index
-  std::vector<bool> indexed;     // per real index: the row has an entry
+  // Flags as bytes, not std::vector<bool>: they are reset and set for every row, and bit
+  // access cost more than the rest of Prepare's own work.
+  std::vector<uint8_t> lv_write;  // per column: lv_bodies holds a value to write
+  std::vector<uint8_t> present;   // per column
+  std::vector<Bytes> keys;        // per real index
+  std::vector<uint8_t> indexed;   // per real index: the row has an entry
   uint32_t last_autonumber = 0;
   // The row as Prepare encoded it (long values at their definitions' size): the row to write
   // when it has no long value to store.
@@ -76,7 +78,7 @@ struct TableWriter::Prepared {
 
   const std::vector<StoredField>& Fields() {
     fields.resize(storage.size());
-    for (size_t k = 0; k < storage.size(); ++k) fields[k] = {present[k], storage[k]};
+    for (size_t k = 0; k < storage.size(); ++k) fields[k] = {present[k] != 0, storage[k]};
     return fields;
   }
 };
@@ -171,8 +173,8 @@ void TableWriter::Prepare(const std::vector<Value>& given, const std::vector<Val
   for (Bytes& stored : p.storage) stored.clear();
   p.lv_bodies.resize(columns.size());
   for (Bytes& body : p.lv_bodies) body.clear();
-  p.lv_write.assign(columns.size(), false);
-  p.present.assign(columns.size(), false);
+  p.lv_write.assign(columns.size(), 0);
+  p.present.assign(columns.size(), 0);
   p.last_autonumber = def_->last_autonumber;
 
   for (size_t k = 0; k < columns.size(); ++k) {
@@ -210,7 +212,7 @@ void TableWriter::Prepare(const std::vector<Value>& given, const std::vector<Val
   }
 
   p.keys.resize(def_->real_indexes.size());
-  p.indexed.assign(def_->real_indexes.size(), false);
+  p.indexed.assign(def_->real_indexes.size(), 0);
   for (size_t i = 0; i < def_->real_indexes.size(); ++i) {
     const RealIndexDef& index = def_->real_indexes[i];
     if (index.is_required()) {
@@ -365,7 +367,7 @@ void TableWriter::Update(RowLocator where, std::vector<Value> values) {
     const RealIndexDef& index = def_->real_indexes[i];
     EncodeIndexKeyTo(index, *def_, old_values, old_keys[i]);
     old_indexed[i] = !(index.ignores_nulls() && IsAllNullKey(old_keys[i], index));
-    changed[i] = old_keys[i] != p.keys[i] || old_indexed[i] != p.indexed[i];
+    changed[i] = old_keys[i] != p.keys[i] || old_indexed[i] != (p.indexed[i] != 0);
     if (!changed[i] || !p.indexed[i]) continue;
     RequireOurKeys(i);
     const bool exists = Index(i).ContainsKey(p.keys[i]);
