@@ -14,6 +14,8 @@
 // (a file copy read back to verify it) and the fingerprint of the file it leaves (one read).
 //
 //   import_bench [--instruments N] [--folder DIR] [--no-check] [--keep]
+//
+// --keep also leaves the imported main file (ImportMain.mdb) for comparing two builds.
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -420,7 +422,9 @@ int main(int argc, char** argv) {
   bool sound = result.end == import_task::UpdateEnd::kCompleted && errors == 0 && same_counts &&
                fingerprinted;
   if (options.check) sound = bench::CheckFile(main_jet) && sound;
-  for (const std::string& path : {main_jet, onsite_sqlite, main_sqlite, sqlite_log}) {
+  // --keep leaves the imported main file too, so that two builds' imports can be compared.
+  if (!options.keep) fs::remove(main_jet);
+  for (const std::string& path : {onsite_sqlite, main_sqlite, sqlite_log}) {
     fs::remove(path);
   }
   if (!options.keep && options.folder.empty()) fs::remove_all(lab.folder);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -103,18 +105,28 @@ class RecordsetImpl {
     DropEdit();
     ExprPtr expr = ParseCriteria(criteria);
     const Condition condition(CloneExpr(*expr), table_);
+    // The rows the query read to test them: the one found need not be read again.
+    QueryResult result;
     auto candidates = [&] {
       SelectStatement statement;
       statement.all_columns = true;
       statement.table = table_.name();
       statement.where = std::move(expr);
       statement.where_text = std::string(criteria);
-      return Query(std::move(statement)).Run(file_->database(), file_->cache()).rows;
+      result = Query(std::move(statement)).Run(file_->database(), file_->cache());
+      return result.rows;
     };
     const std::optional<KeyPos> found = keyset_->FindFirst(condition, candidates);
     no_match_ = !found;
     if (found) {
       Place(*found, std::nullopt);
+      for (size_t i = 0; i < result.values.size(); ++i) {
+        if (result.rows[i] == found->row) {
+          values_ = std::move(result.values[i]);
+          values_generation_ = file_->generation();
+          break;
+        }
+      }
     } else {
       // The callers tell a miss by EOF alone.
       at_.reset();
@@ -409,6 +421,44 @@ std::vector<size_t> SelectedPositions(const SelectStatement& statement, const je
   return std::move(selected.positions);
 }
 
+// The parsed statements that select a whole table (no condition, no DISTINCT), by their text.
+// The tasks open such a statement once per instrument or certificate, to append to the table
+// or search it; parsing it once is enough. A text that fails to parse is never kept, so its
+// error is raised afresh each time.
+class WholeTableStatements {
+ public:
+  // The statement parsed from `source`: a kept copy, or a fresh parse (kept when it selects
+  // a whole table).
+  SelectStatement Parse(std::string_view source) {
+    if (auto it = kept_.find(source); it != kept_.end()) return Copy(it->second);
+    SelectStatement statement = ParseSelect(source);
+    if (statement.where == nullptr && !statement.distinct) {
+      if (kept_.size() >= kLimit) kept_.clear();  // generated texts cannot grow it for ever
+      kept_.emplace(std::string(source), Copy(statement));
+    }
+    return statement;
+  }
+
+ private:
+  static constexpr size_t kLimit = 256;
+
+  static SelectStatement Copy(const SelectStatement& s) {
+    SelectStatement out;
+    out.distinct = s.distinct;
+    out.all_columns = s.all_columns;
+    out.columns = s.columns;
+    out.table = s.table;
+    return out;
+  }
+
+  std::map<std::string, SelectStatement, std::less<>> kept_;
+};
+
+SelectStatement ParseSource(std::string_view source) {
+  thread_local WholeTableStatements statements;
+  return statements.Parse(source);
+}
+
 }  // namespace
 
 Recordset Recordset::Open(std::shared_ptr<OpenFile> file, std::string_view source) {
@@ -420,7 +470,7 @@ Recordset Recordset::Open(std::shared_ptr<OpenFile> file, std::string_view sourc
     return Recordset(std::make_shared<RecordsetImpl>(std::move(file), table, AllPositions(table),
                                                      true, std::move(keyset)));
   }
-  SelectStatement statement = ParseSelect(source);
+  SelectStatement statement = ParseSource(source);
   const jet::Table table = database.OpenTable(statement.table);
   if (statement.where == nullptr && !statement.distinct) {
     // The whole table: walked as it is read, never copied.

@@ -6,6 +6,7 @@
 #include "jet/error.h"
 #include "jet/index_key.h"
 #include "jet/index_reader.h"
+#include "jet/row_codec.h"
 #include "jet/table.h"
 
 namespace jet {
@@ -39,6 +40,40 @@ std::optional<std::string> UnusualText(const TableDef& def, const RealIndexDef& 
   return std::nullopt;
 }
 
+// True when a stored TEXT body decodes (as DecodeJetTextUtf8 decodes it) to printable ASCII
+// alone: compressed bytes without a mode switch, or UCS-2 units with a zero high byte.
+bool StoredPrintableAscii(ByteSpan stored) {
+  auto printable = [](uint8_t b) { return b >= 0x20 && b <= 0x7E; };
+  if (stored.size() >= 2 && stored[0] == 0xFF && stored[1] == 0xFE) {
+    return std::all_of(stored.begin() + 2, stored.end(), printable);
+  }
+  for (size_t i = 0; i + 1 < stored.size(); i += 2) {
+    if (!printable(stored[i]) || stored[i + 1] != 0) return false;
+  }
+  return true;
+}
+
+// Whether a row must be decoded to be judged: false only when its bytes show that every
+// indexed TEXT value is printable ASCII (no candidate) and that decoding the wanted columns
+// could not fail (each is absent, such a text, BOOLEAN or of another fixed size). Memo and other
+// variable columns are always decoded, so a damaged row is reported as the plain scan reports
+// it. Most rows are plain ASCII: they cost a split of their bytes, not a decoding.
+bool WorthDecoding(const TableDef& def, const std::vector<bool>& wanted, ByteSpan stored,
+                   uint32_t page) {
+  const std::vector<StoredField> fields = SplitRow(def, stored, page);
+  for (size_t k = 0; k < def.columns.size(); ++k) {
+    if (!wanted[k] || !fields[k].present) continue;
+    const ColumnDef& c = def.columns[k];
+    if (c.type == ColumnType::kText) {
+      if (StoredPrintableAscii(fields[k].bytes)) continue;
+      return true;
+    }
+    if (c.type == ColumnType::kBoolean || c.is_fixed()) continue;
+    return true;
+  }
+  return false;
+}
+
 std::string IndexName(const TableDef& def, const RealIndexDef& index) {
   for (const LogicalIndexDef& logical : def.indexes) {
     if (logical.real_index == index.number) return logical.name;
@@ -70,7 +105,10 @@ std::vector<std::optional<KeyMismatch>> FindKeyMismatches(PageFile& file, const 
 
   std::vector<std::vector<Candidate>> candidates(def.real_indexes.size());
   const Table table(file, def, std::string());
-  for (Table::Cursor row(table, wanted); row.Next();) {
+  Table::Cursor::RowFilter worth = [&](ByteSpan stored, uint32_t page) {
+    return WorthDecoding(def, wanted, stored, page);
+  };
+  for (Table::Cursor row(table, wanted, worth); row.Next();) {
     for (size_t i : text_indexes) {
       const RealIndexDef& index = def.real_indexes[i];
       std::optional<std::string> text = UnusualText(def, index, row.values());

@@ -34,7 +34,8 @@ struct KeyMismatch {
 
 // Compares the stored keys of the table's text indexes with ours for every row whose indexed
 // text holds a character outside printable ASCII (0x20-0x7E), in one scan of the table that
-// reads only those indexes' columns. One answer per real index, in def.real_indexes' order: the
+// reads only those indexes' columns and decodes only the rows whose stored bytes may hold such
+// a text. One answer per real index, in def.real_indexes' order: the
 // first such row in table order with no entry under our key, or nullopt when every one has
 // its entry (always so for an index without a text column).
 std::vector<std::optional<KeyMismatch>> FindKeyMismatches(PageFile& file, const TableDef& def);

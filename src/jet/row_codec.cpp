@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 
 #include "jet/error.h"
 #include "jet/long_value.h"
@@ -162,41 +163,57 @@ std::vector<StoredField> SplitRow(const TableDef& def, ByteSpan row, uint32_t pa
 
 std::vector<Value> DecodeRow(PageFile& file, const TableDef& def, ByteSpan row, uint32_t page,
                              const std::vector<bool>* wanted) {
-  // Reading a long value reads other pages, and the page cache may let go of the row's own
-  // page meanwhile: work on a copy of the row when it holds long values.
-  Bytes copy;
-  bool long_values = false;
-  for (size_t k = 0; k < def.columns.size(); ++k) {
-    long_values = long_values || (def.columns[k].is_long_value() && (!wanted || (*wanted)[k]));
-  }
-  if (long_values) {
-    copy.assign(row.begin(), row.end());
-    row = copy;
-  }
+  // Reading a long value from its own pages may make the page cache let go of the row's page,
+  // so the row is decoded from its page first, in column order, and only then are the long
+  // values stored elsewhere read, from copies of their definitions. The row itself is not
+  // copied. A value that fails in the first pass is reported after the long values before
+  // it are read, so the error is the one a decoding in column order meets first.
   const std::vector<StoredField> fields = SplitRow(def, row, page);
   std::vector<Value> values;
   values.reserve(fields.size());
+  struct Elsewhere {
+    size_t column;
+    Bytes definition;
+  };
+  std::vector<Elsewhere> elsewhere;
+  auto long_value = [](const ColumnDef& c, Bytes data) {
+    return c.type == ColumnType::kMemo ? Value(DecodeJetTextUtf8(data)) : Value(std::move(data));
+  };
+  std::exception_ptr failure;
   for (size_t k = 0; k < fields.size(); ++k) {
     const ColumnDef& c = def.columns[k];
     const StoredField& f = fields[k];
-    if (wanted != nullptr && !(*wanted)[k]) {
-      values.emplace_back();
-    } else if (c.type == ColumnType::kBoolean) {
-      values.emplace_back(f.present);
-    } else if (!f.present) {
-      values.emplace_back();
-    } else if (c.is_long_value()) {
-      // A present long value with no stored bytes is an empty one.
-      Bytes data = f.bytes.empty() ? Bytes() : ReadLongValue(file, f.bytes, page);
-      if (c.type == ColumnType::kMemo) {
-        values.emplace_back(DecodeJetTextUtf8(data));
+    try {
+      if (wanted != nullptr && !(*wanted)[k]) {
+        values.emplace_back();
+      } else if (c.type == ColumnType::kBoolean) {
+        values.emplace_back(f.present);
+      } else if (!f.present) {
+        values.emplace_back();
+      } else if (c.is_long_value()) {
+        // A present long value with no stored bytes is an empty one. One held in the row (or
+        // a definition too short to read) reads no other page.
+        if (f.bytes.empty()) {
+          values.push_back(long_value(c, Bytes()));
+        } else if (f.bytes.size() < kLongValueDefinitionSize ||
+                   (U32(f.bytes.data()) & kLongValueInline) != 0) {
+          values.push_back(long_value(c, ReadLongValue(file, f.bytes, page)));
+        } else {
+          elsewhere.push_back({k, Bytes(f.bytes.begin(), f.bytes.end())});
+          values.emplace_back();
+        }
       } else {
-        values.emplace_back(std::move(data));
+        values.push_back(DecodeScalar(c, f.bytes, page));
       }
-    } else {
-      values.push_back(DecodeScalar(c, f.bytes, page));
+    } catch (...) {
+      failure = std::current_exception();
+      break;
     }
   }
+  for (const Elsewhere& e : elsewhere) {
+    values[e.column] = long_value(def.columns[e.column], ReadLongValue(file, e.definition, page));
+  }
+  if (failure) std::rethrow_exception(failure);
   return values;
 }
 

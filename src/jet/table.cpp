@@ -61,6 +61,11 @@ Table::Cursor::Cursor(const Table& table, std::vector<bool> wanted) : Cursor(tab
   wanted_ = std::move(wanted);
 }
 
+Table::Cursor::Cursor(const Table& table, std::vector<bool> wanted, RowFilter filter)
+    : Cursor(table, std::move(wanted)) {
+  filter_ = std::move(filter);
+}
+
 bool Table::Cursor::Next() {
   PageFile& file = *file_;
   while (page_index_ < pages_.size()) {
@@ -82,6 +87,7 @@ bool Table::Cursor::Next() {
         const RowLocator here{page_number, static_cast<uint8_t>(slot_)};
         const auto place = LocateRow(file, *def_, here);
         if (!place) continue;
+        if (filter_ && !filter_(place->bytes, place->data.page)) continue;
         values_ = DecodeRow(file, *def_, place->bytes, place->data.page,
                             wanted_.empty() ? nullptr : &wanted_);
         locator_ = here;

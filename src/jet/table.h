@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,6 +57,10 @@ class Table {
     // A scan that reads only the columns flagged in `wanted` (one flag per column); the others
     // read as Null.
     Cursor(const Table& table, std::vector<bool> wanted);
+    // Decides from a row's stored bytes (and the page they are on) whether it is worth
+    // decoding; the rows it refuses are passed over unread. For scans that want few rows.
+    using RowFilter = std::function<bool(ByteSpan stored, uint32_t page)>;
+    Cursor(const Table& table, std::vector<bool> wanted, RowFilter filter);
     // Advances to the next row; false at the end.
     bool Next();
     RowLocator locator() const { return locator_; }
@@ -74,6 +79,7 @@ class Table {
     int slot_ = -1;
     RowLocator locator_;
     std::vector<bool> wanted_;  // empty: every column
+    RowFilter filter_;          // empty: every row
     std::vector<Value> values_;
     Bytes stored_;
     uint32_t stored_page_ = 0;

@@ -4,14 +4,27 @@
 
 namespace jet {
 
-std::string Utf16ToUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    uint32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+namespace {
+
+// UTF-16 code units, `count` of them, each given by `unit(i)`, as UTF-8. One routine for text
+// in memory and for UCS-2 bytes on a page, so that a stored text becomes UTF-8 in one pass.
+// The plain-ASCII run a text usually is goes straight into the result.
+template <typename Unit>
+std::string UnitsToUtf8(size_t count, Unit unit) {
+  std::string out(count, '\0');
+  size_t i = 0;
+  for (; i < count; ++i) {
+    const char16_t c = unit(i);
+    if (c >= 0x80) break;
+    out[i] = static_cast<char>(c);
+  }
+  if (i == count) return out;
+  out.resize(i);
+  for (; i < count; ++i) {
+    uint32_t c = unit(i);
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < count && unit(i + 1) >= 0xDC00 &&
+        unit(i + 1) <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
       ++i;
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       c = 0xFFFD;
@@ -33,6 +46,12 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     }
   }
   return out;
+}
+
+}  // namespace
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+  return UnitsToUtf8(text.size(), [text](size_t i) { return text[i]; });
 }
 
 std::u16string Utf8ToUtf16(std::string_view text) {
@@ -114,6 +133,13 @@ std::string DecodeJetTextUtf8(ByteSpan stored) {
       std::all_of(stored.begin() + 2, stored.end(),
                   [](uint8_t b) { return b != 0x00 && b < 0x80; })) {
     return std::string(stored.begin() + 2, stored.end());
+  }
+  if (stored.size() < 2 || stored[0] != 0xFF || stored[1] != 0xFE) {
+    // Plain UCS-2, as DecodeUcs2 reads it (an odd trailing byte dropped), without the copy.
+    const uint8_t* bytes = stored.data();
+    return UnitsToUtf8(stored.size() / 2, [bytes](size_t i) {
+      return static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+    });
   }
   return Utf16ToUtf8(DecodeJetText(stored));
 }

@@ -26,8 +26,9 @@ void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) 
 // A file of customers whose names are indexed, with one row's stored text changed behind the
 // index's back from `written` to `stored` (same length, one byte a character): the index then
 // holds a key for that row that is not the one we build for it, as where Access follows a rule
-// we do not know.
-std::string FileWithForeignKey(const std::string& written, const std::string& stored) {
+// we do not know. Texts of two characters or fewer are stored as plain UCS-2 (`two_byte`).
+std::string FileWithForeignKey(const std::string& written, const std::string& stored,
+                               bool two_byte = false) {
   const std::string path = testing_support::TempDir() + "/foreign_key.mdb";
   std::filesystem::remove(path);
   CreateDatabase(path);
@@ -45,12 +46,13 @@ std::string FileWithForeignKey(const std::string& written, const std::string& st
               "e"});
   }
   std::vector<uint8_t> bytes = testing_support::ReadFileBytes(path);
-  const auto latin1 = [](const std::string& utf8) {
+  const auto latin1 = [two_byte](const std::string& utf8) {
     std::vector<uint8_t> out;
     for (size_t i = 0; i < utf8.size(); ++i) {
       const auto c = static_cast<unsigned char>(utf8[i]);
       out.push_back(c == 0xC3 ? static_cast<uint8_t>(static_cast<unsigned char>(utf8[++i]) + 0x40)
                               : c);
+      if (two_byte) out.push_back(0);
     }
     return out;
   };
@@ -92,6 +94,20 @@ TEST(KeyVerifierTest, AnIndexWithAKeyWeWouldBuildDifferentlyIsNotWrittenTo) {
       ASSERT_EQ(mismatch.has_value(), by_name);
       if (by_name) {
         EXPECT_EQ(mismatch->text, "M\xC3\xB6ller");
+      }
+    }
+  }
+  // The same in plain UCS-2, which the scan reads apart from the compressed form.
+  {
+    const std::string short_path = FileWithForeignKey("M\xC3\xBC", "M\xC3\xB6", true);
+    auto db = Database::Open(short_path);
+    const TableDef& def = db->TableDefAt(db->FindTable("Customers")->tdef_page());
+    const std::vector<std::optional<KeyMismatch>> mismatches = FindKeyMismatches(db->file(), def);
+    for (size_t i = 0; i < def.real_indexes.size(); ++i) {
+      const bool by_name = def.real_indexes[i].columns[0].column_number == 1;
+      ASSERT_EQ(mismatches[i].has_value(), by_name);
+      if (by_name) {
+        EXPECT_EQ(mismatches[i]->text, "M\xC3\xB6");
       }
     }
   }

@@ -25,7 +25,12 @@ TEST(TextTest, DecodesStoredTextToUtf8AsThroughUtf16) {
   for (const Bytes& stored :
        {B({0xFF, 0xFE, 'a', 'b', 'c'}), B({0xFF, 0xFE}), B({0xFF, 0xFE, 'a', 0xE4, 'b'}),
         B({0xFF, 0xFE, 'a', 0, 0x3A, 0x04, 0, 'b'}), B({0xFF, 0xFE, 'a', 0, 0x3A}),
-        B({'h', 0, 'i', 0}), B({0xFF}), B({})}) {
+        B({'h', 0, 'i', 0}), B({0xFF}), B({}),
+        // Plain UCS-2 goes straight to UTF-8: non-ASCII first or after ASCII, a surrogate
+        // pair, unpaired surrogates (also last), an odd trailing byte.
+        B({0xE4, 0, 'a', 0}), B({'a', 0, 0xAC, 0x20, 'b', 0}), B({0x3D, 0xD8, 0x00, 0xDE}),
+        B({0x00, 0xDC, 'a', 0, 0x00, 0xD8}), B({'a', 0, 0x3D, 0xD8, 'b', 0}),
+        B({'a', 0, 0xE4, 0, 'b'})}) {
     EXPECT_EQ(DecodeJetTextUtf8(stored), Utf16ToUtf8(DecodeJetText(stored)));
   }
   EXPECT_EQ(DecodeJetTextUtf8(B({0xFF, 0xFE, 'a', 0xE4})), "a\xC3\xA4");
