@@ -402,15 +402,19 @@ void PageFile::KeepOriginal(uint32_t number, const uint8_t* page, uint64_t lines
     }
   }
   // Lines already kept hold the bytes from before the operation; the others are copied now,
-  // before the caller changes them, in runs of neighbouring lines.
+  // before the caller changes them.
   uint64_t wanted = lines & ~kept_lines_[number];
   kept_lines_[number] |= wanted;
-  while (wanted != 0) {
-    const int first = std::countr_zero(wanted);
-    const int run = std::countr_zero(~(wanted >> first));  // 64 - first when the run ends the page
-    std::memcpy(original.get() + first * kLine, page + first * kLine,
-                static_cast<size_t>(run) * kLine);
-    wanted = first + run >= 64 ? 0 : wanted & ~((uint64_t{1} << (first + run)) - 1);
+  if (wanted == ~uint64_t{0}) {
+    std::memcpy(original.get(), page, kPageSize);
+    return;
+  }
+  // A line at a time, in a copy of fixed size the compiler lays out as a few vector moves: most
+  // calls keep one to a few lines, for which a copy of variable length (rep movs) costs several
+  // times as much.
+  for (; wanted != 0; wanted &= wanted - 1) {
+    const uint32_t at = kLine * static_cast<uint32_t>(std::countr_zero(wanted));
+    std::memcpy(original.get() + at, page + at, kLine);
   }
 }
 
@@ -558,11 +562,14 @@ void PageFile::WriteDatabase() {
   }
   // Into a mapped file the parts that changed; otherwise one write a page, across the unchanged
   // bytes between its parts (copying them costs less than a system call).
-  const std::vector<Change>& pieces = io_->Mapped() ? parts_ : changes_;
-  for (size_t i = 0; i < pieces.size() && !error; ++i) {
-    const Change& piece = pieces[i];
-    error = io_->WriteAt(static_cast<uint64_t>(piece.page) * kPageSize + piece.begin,
-                         cache_[piece.page].get() + piece.begin, piece.end - piece.begin);
+  if (!error) {
+    const std::vector<Change>& changes = io_->Mapped() ? parts_ : changes_;
+    pieces_.clear();
+    for (const Change& change : changes) {
+      pieces_.push_back({static_cast<uint64_t>(change.page) * kPageSize + change.begin,
+                         cache_[change.page].get() + change.begin, change.end - change.begin});
+    }
+    error = io_->WriteAll(pieces_);
   }
   if (!error && durability_ == Durability::kSync) error = io_->Sync();
   if (!error) return;
@@ -640,7 +647,7 @@ void PageFile::EndOperation() {
     if (spare_.size() < kMaxSpareBuffers) spare_.push_back(std::move(originals_[number]));
     originals_[number].reset();
   }
-  whole_originals_.clear();
+  if (!whole_originals_.empty()) whole_originals_.clear();  // clearing an empty map still costs
   dirty_.clear();
   changes_.clear();
   parts_.clear();

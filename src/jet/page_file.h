@@ -245,7 +245,8 @@ class PageFile {
   std::vector<uint32_t> dirty_;
   std::vector<Change> changes_;
   std::vector<Change> parts_;
-  std::vector<Change> rewritten_;  // declared by RewrittenPart
+  std::vector<Change> rewritten_;   // declared by RewrittenPart
+  std::vector<WritePiece> pieces_;  // what WriteDatabase writes of them
   Bytes scratch_;
   std::vector<std::unique_ptr<uint8_t[]>> spare_;  // page buffers to reuse for originals
 };

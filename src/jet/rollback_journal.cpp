@@ -123,14 +123,15 @@ void JournalRecordBuilder::Reset(uint32_t original_pages, uint32_t new_pages) {
 
 void JournalRecordBuilder::AddRange(uint32_t page, uint32_t offset, uint32_t length,
                                     const uint8_t* original, const uint8_t* current) {
-  const size_t at = bytes_.size();
-  bytes_.resize(at + kRangeHeaderSize + length);
-  uint8_t* entry = bytes_.data() + at;
+  // Appended, not resized and filled: the buffer keeps its capacity between commits, and
+  // resizing would first zero what the copy overwrites.
+  uint8_t entry[kRangeHeaderSize];
   PutU32(entry, page);
   PutU16(entry + 4, static_cast<uint16_t>(offset));
   PutU16(entry + 6, static_cast<uint16_t>(length));
   PutU64(entry + 8, JournalHash(current, length));
-  std::memcpy(entry + kRangeHeaderSize, original, length);
+  bytes_.insert(bytes_.end(), entry, entry + kRangeHeaderSize);
+  bytes_.insert(bytes_.end(), original, original + length);
   ++ranges_;
 }
 
