@@ -510,27 +510,31 @@ void PageFile::WriteCommit() {
 }
 
 void PageFile::WriteJournal() {
-  record_.Reset(op_start_pages_, page_count_);
-  for (const Change& part : parts_) {
-    record_.AddRange(part.page, part.begin, part.end - part.begin,
-                     originals_[part.page].get() + part.begin,
-                     cache_[part.page].get() + part.begin);
-  }
-  if (page_count_ > op_start_pages_) {
-    uint64_t hash = 0;
-    for (uint32_t p = op_start_pages_; p < page_count_; ++p) {
-      hash = JournalHash(cache_[p].get(), kPageSize, hash);
-    }
-    record_.SetAppendedHash(hash);
-  }
-  const Bytes& record = record_.Finish();
-
   // The database is not touched until the journal is written: a failure here changes nothing.
   std::error_code error;
   if (journal_ == nullptr) {
     journal_ = files_->Open(journal_path_, FileAccess::kCreateReadWrite, error);
   }
-  if (!error) error = journal_->WriteAt(0, record.data(), record.size());
+  if (!error) {
+    // Marked where the mark is one more memory copy and only our process dying is guarded
+    // against (rollback_journal.h): the commit then hashes none of its bytes.
+    const bool marked = durability_ == Durability::kNormal && io_->Mapped() && journal_->Mapped();
+    record_.Reset(op_start_pages_, page_count_, marked);
+    for (const Change& part : parts_) {
+      record_.AddRange(part.page, part.begin, part.end - part.begin,
+                       originals_[part.page].get() + part.begin,
+                       cache_[part.page].get() + part.begin);
+    }
+    if (page_count_ > op_start_pages_ && !marked) {
+      uint64_t hash = 0;
+      for (uint32_t p = op_start_pages_; p < page_count_; ++p) {
+        hash = JournalHash(cache_[p].get(), kPageSize, hash);
+      }
+      record_.SetAppendedHash(hash);
+    }
+    const Bytes& record = record_.Finish();
+    error = journal_->WriteAt(0, record.data(), record.size());
+  }
   if (!error && durability_ == Durability::kSync) {
     error = journal_->Sync();
     // A journal whose name is lost in a power cut protects nothing.
@@ -572,6 +576,13 @@ void PageFile::WriteDatabase() {
     error = io_->WriteAll(pieces_);
   }
   if (!error && durability_ == Durability::kSync) error = io_->Sync();
+  if (!error && record_.marked()) {
+    // Last: from here on the commit is finished for whoever opens the file next.
+    uint8_t mark[8];
+    PutU32(mark, static_cast<uint32_t>(record_.mark()));
+    PutU32(mark + 4, static_cast<uint32_t>(record_.mark() >> 32));
+    error = journal_->WriteAt(record_.mark_offset(), mark, sizeof mark);
+  }
   if (!error) return;
 
   std::string outcome = "the change was not made";
