@@ -263,7 +263,8 @@ PageFile::~PageFile() {
 }
 
 std::unique_ptr<uint8_t[]> PageFile::NewPageBuffer() {
-  if (spare_.empty()) return std::make_unique<uint8_t[]>(kPageSize);
+  // Not zeroed: every user fills the bytes it reads (a spare holds another page's anyway).
+  if (spare_.empty()) return std::make_unique_for_overwrite<uint8_t[]>(kPageSize);
   auto buffer = std::move(spare_.back());
   spare_.pop_back();
   return buffer;
