@@ -192,6 +192,14 @@ class OsFile : public FileIo {
     return error;
   }
 
+  std::error_code WriteAll(std::span<const WritePiece> pieces) override {
+    if (FileMapping* mapping = Mapping()) {
+      std::error_code error;
+      if (mapping->Write(pieces, error)) return error;
+    }
+    return FileIo::WriteAll(pieces);
+  }
+
   std::error_code Truncate(uint64_t size) override {
     while (ftruncate(fd_, static_cast<off_t>(size)) != 0) {
       if (errno != EINTR) return LastError();

@@ -7,10 +7,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <system_error>
 
 namespace jet {
+
+// `size` bytes at `data`, to be written at `offset`.
+struct WritePiece {
+  uint64_t offset;
+  const uint8_t* data;
+  size_t size;
+};
 
 // One open file. Errors come back as codes, never as exceptions: the page layer decides what a
 // failure means (put the file back, or leave the journal for the next opener).
@@ -23,6 +31,15 @@ class FileIo {
   // Writes all `size` bytes at `offset`, or returns an error. After an error any part of the
   // range may have reached the file (a short write).
   virtual std::error_code WriteAt(uint64_t offset, const uint8_t* data, size_t size) = 0;
+  // Writes the pieces in order, as WriteAt one by one (which is what this does unless a file
+  // does it at once: a mapped file copies a commit's pieces under one guard), and stops at the
+  // first that fails.
+  virtual std::error_code WriteAll(std::span<const WritePiece> pieces) {
+    for (const WritePiece& piece : pieces) {
+      if (auto error = WriteAt(piece.offset, piece.data, piece.size)) return error;
+    }
+    return {};
+  }
   virtual std::error_code Truncate(uint64_t size) = 0;
   // Forces what was written to the disk (fsync), for the durability level that asks for it.
   virtual std::error_code Sync() = 0;

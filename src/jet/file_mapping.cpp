@@ -136,7 +136,11 @@ void InstallSigbusHandler() {
 
 }  // namespace
 
-bool GuardedCopy(uint8_t* to, const uint8_t* from, size_t size) {
+namespace {
+
+// Runs `copy` with SIGBUS guarded: false when one cut it short.
+template <typename Copy>
+bool Guarded(const Copy& copy) {
   InstallSigbusHandler();
   sigjmp_buf guard;
   // The signal mask is not saved (that would cost a system call per copy): the failure path
@@ -153,10 +157,22 @@ bool GuardedCopy(uint8_t* to, const uint8_t* from, size_t size) {
   // dropping the first store as overwritten): the handler must see the guard set during it.
   t_guard = &guard;
   std::atomic_signal_fence(std::memory_order_seq_cst);
-  std::memcpy(to, from, size);
+  copy();
   std::atomic_signal_fence(std::memory_order_seq_cst);
   t_guard = nullptr;
   return true;
+}
+
+}  // namespace
+
+bool GuardedCopy(uint8_t* to, const uint8_t* from, size_t size) {
+  return Guarded([&] { std::memcpy(to, from, size); });
+}
+
+bool GuardedCopies(uint8_t* base, std::span<const WritePiece> pieces) {
+  return Guarded([&] {
+    for (const WritePiece& piece : pieces) std::memcpy(base + piece.offset, piece.data, piece.size);
+  });
 }
 
 std::unique_ptr<FileMapping> FileMapping::Create(int fd, uint64_t size) {
@@ -197,6 +213,17 @@ bool FileMapping::Write(uint64_t offset, const uint8_t* data, size_t size, std::
   return true;
 }
 
+bool FileMapping::Write(std::span<const WritePiece> pieces, std::error_code& error) {
+  for (const WritePiece& piece : pieces) {
+    if (piece.offset > size_ || piece.size > size_ - piece.offset) return false;
+  }
+  if (!GuardedCopies(base_, pieces)) error = std::make_error_code(std::errc::no_space_on_device);
+  for (const WritePiece& piece : pieces) {
+    if (piece.size > 0) CountResident(piece.offset, piece.size);
+  }
+  return true;
+}
+
 void FileMapping::WillWrite(uint64_t offset, size_t size) const {
   if (offset > size_ || size > size_ - offset) return;
   const uint64_t end = offset + size;
@@ -206,10 +233,11 @@ void FileMapping::WillWrite(uint64_t offset, size_t size) const {
 }
 
 void FileMapping::CountResident(uint64_t offset, size_t size) {
-  const uint64_t last = (offset + size - 1) / page_size_;
+  // Shifts, not divisions: this runs for every piece a commit writes.
+  const uint64_t last = (offset + size - 1) >> page_shift_;
   if (written_.size() <= last / 64) written_.resize(last / 64 + 1);
   size_t fresh = 0;
-  for (uint64_t page = offset / page_size_; page <= last; ++page) {
+  for (uint64_t page = offset >> page_shift_; page <= last; ++page) {
     uint64_t& word = written_[page / 64];
     const uint64_t bit = uint64_t{1} << (page % 64);
     if (word & bit) continue;
@@ -274,6 +302,11 @@ bool FileMapping::SetSize(uint64_t size) {
   return true;
 }
 bool FileMapping::Write(uint64_t, const uint8_t*, size_t, std::error_code&) { return false; }
+bool FileMapping::Write(std::span<const WritePiece>, std::error_code&) { return false; }
+bool GuardedCopies(uint8_t* base, std::span<const WritePiece> pieces) {
+  for (const WritePiece& piece : pieces) std::memcpy(base + piece.offset, piece.data, piece.size);
+  return true;
+}
 std::error_code FileMapping::Sync() { return {}; }
 
 #endif

@@ -19,11 +19,15 @@
 // file is read and written with system calls.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <system_error>
 #include <vector>
+
+#include "jet/file_io.h"
 
 namespace jet {
 
@@ -46,6 +50,9 @@ class FileMapping {
   // False (nothing done) when [offset, offset + size) is not below size(), so the caller uses a
   // system call instead; a guarded copy that fails sets `error`.
   bool Write(uint64_t offset, const uint8_t* data, size_t size, std::error_code& error);
+  // Several pieces at once, under one guard: false (nothing done) unless every piece is below
+  // size(). After an error any of them may have been copied in part.
+  bool Write(std::span<const WritePiece> pieces, std::error_code& error);
   // Starts loading the lines of [offset, offset + size) for writing (a hint; nothing beyond
   // size()).
   void WillWrite(uint64_t offset, size_t size) const;
@@ -75,7 +82,11 @@ class FileMapping {
 
  private:
   FileMapping(uint8_t* base, uint64_t length, uint64_t size, size_t page_size)
-      : base_(base), length_(length), size_(size), page_size_(page_size) {}
+      : base_(base),
+        length_(length),
+        size_(size),
+        page_size_(page_size),
+        page_shift_(static_cast<unsigned>(std::countr_zero(page_size))) {}
   void CountResident(uint64_t offset, size_t size);
   bool OverBudget();
   void Release();
@@ -83,7 +94,8 @@ class FileMapping {
   uint8_t* base_;
   uint64_t length_;  // bytes mapped, at least size_: the file grows into it without a new mapping
   uint64_t size_;
-  size_t page_size_;               // the system's
+  size_t page_size_;               // the system's (a power of two)
+  unsigned page_shift_;            // its logarithm
   std::vector<uint64_t> written_;  // a bit per page written since the last release
   size_t resident_ = 0;            // bits set in written_
   size_t resident_budget_ = kResidentPageBudget;
@@ -97,5 +109,8 @@ class FileMapping {
 // Copies `size` bytes with SIGBUS guarded as described above: false when the copy was cut
 // short by one. Exposed for the tests.
 bool GuardedCopy(uint8_t* to, const uint8_t* from, size_t size);
+// Copies each piece to `base` + its offset, all under one guard (one sigsetjmp, the guard's cost,
+// for a whole commit): false when a SIGBUS cut the copies short.
+bool GuardedCopies(uint8_t* base, std::span<const WritePiece> pieces);
 
 }  // namespace jet

@@ -10,9 +10,11 @@
 // about to overwrite to a rollback journal beside the database (rollback_journal.h), then the
 // pages; whoever opens the file next puts an unfinished commit back. On Linux both are written
 // by copying into shared mappings of the files (file_mapping.h), so a commit makes no system
-// call unless it grows the file; writers that declare the parts of pages they change
-// (MutablePart) spare it comparing whole pages. A database open for writing is locked against
-// our other writers, and a file that Access/Jet has open is refused for writing (file_lock.h).
+// call unless it grows the file, and (Durability::kNormal) hashes no more than its journal
+// record: a mark after the record says the commit is finished. Writers that declare the parts
+// of pages they change (MutablePart) spare it comparing whole pages. A database open for writing is
+// locked against our other writers, and a file that Access/Jet has open is refused for writing
+// (file_lock.h).
 //
 // Format: docs/format.md, pages and the header; locks, the lock file and our journal; the 2 GB
 // limit.
@@ -245,7 +247,8 @@ class PageFile {
   std::vector<uint32_t> dirty_;
   std::vector<Change> changes_;
   std::vector<Change> parts_;
-  std::vector<Change> rewritten_;  // declared by RewrittenPart
+  std::vector<Change> rewritten_;   // declared by RewrittenPart
+  std::vector<WritePiece> pieces_;  // what WriteDatabase writes of them
   Bytes scratch_;
   std::vector<std::unique_ptr<uint8_t[]>> spare_;  // page buffers to reuse for originals
 };

@@ -67,10 +67,15 @@ void PutU64(uint8_t* p, uint64_t v) {
   PutU32(p + 4, static_cast<uint32_t>(v >> 32));
 }
 
-uint64_t Checksum(const Bytes& record) {
-  const uint64_t body = JournalHash(record.data() + kHeaderSize, record.size() - kHeaderSize);
-  return JournalHash(record.data(), kChecksumAt, body);
+constexpr size_t kFlagsAt = 36;
+constexpr uint32_t kMarked = 1;
+
+// Of the header and the `body` bytes after it.
+uint64_t Checksum(const uint8_t* record, size_t body) {
+  return JournalHash(record, kChecksumAt, JournalHash(record + kHeaderSize, body));
 }
+
+uint64_t MarkOf(uint64_t checksum) { return ~checksum; }
 
 }  // namespace
 
@@ -112,34 +117,45 @@ uint64_t JournalHash(const uint8_t* data, size_t size, uint64_t seed) {
   return Mix(a ^ kSecret0 ^ size, b ^ kSecret1);
 }
 
-void JournalRecordBuilder::Reset(uint32_t original_pages, uint32_t new_pages) {
+void JournalRecordBuilder::Reset(uint32_t original_pages, uint32_t new_pages, bool marked) {
   bytes_.assign(kHeaderSize, 0);
   std::memcpy(bytes_.data(), kMagic, sizeof kMagic);
   PutU32(bytes_.data() + 8, kPageSize);
   PutU32(bytes_.data() + 12, original_pages);
   PutU32(bytes_.data() + 16, new_pages);
+  PutU32(bytes_.data() + kFlagsAt, marked ? kMarked : 0);
   ranges_ = 0;
+  marked_ = marked;
+  mark_ = 0;
 }
 
 void JournalRecordBuilder::AddRange(uint32_t page, uint32_t offset, uint32_t length,
                                     const uint8_t* original, const uint8_t* current) {
-  const size_t at = bytes_.size();
-  bytes_.resize(at + kRangeHeaderSize + length);
-  uint8_t* entry = bytes_.data() + at;
+  // Appended, not resized and filled: the buffer keeps its capacity between commits, and
+  // resizing would first zero what the copy overwrites.
+  uint8_t entry[kRangeHeaderSize];
   PutU32(entry, page);
   PutU16(entry + 4, static_cast<uint16_t>(offset));
   PutU16(entry + 6, static_cast<uint16_t>(length));
-  PutU64(entry + 8, JournalHash(current, length));
-  std::memcpy(entry + kRangeHeaderSize, original, length);
+  PutU64(entry + 8, marked_ ? 0 : JournalHash(current, length));
+  bytes_.insert(bytes_.end(), entry, entry + kRangeHeaderSize);
+  bytes_.insert(bytes_.end(), original, original + length);
   ++ranges_;
 }
 
 void JournalRecordBuilder::SetAppendedHash(uint64_t hash) { PutU64(bytes_.data() + 24, hash); }
 
 const Bytes& JournalRecordBuilder::Finish() {
+  const size_t body = bytes_.size() - kHeaderSize;
   PutU32(bytes_.data() + 20, ranges_);
-  PutU32(bytes_.data() + 32, static_cast<uint32_t>(bytes_.size() - kHeaderSize));
-  PutU64(bytes_.data() + kChecksumAt, Checksum(bytes_));
+  PutU32(bytes_.data() + 32, static_cast<uint32_t>(body));
+  const uint64_t checksum = Checksum(bytes_.data(), body);
+  PutU64(bytes_.data() + kChecksumAt, checksum);
+  if (marked_) {
+    // Written as 0 with the record: whatever an earlier record left there is no mark.
+    mark_ = MarkOf(checksum);
+    bytes_.insert(bytes_.end(), sizeof mark_, 0);
+  }
   return bytes_;
 }
 
@@ -164,7 +180,8 @@ std::optional<JournalRecord> ReadJournal(FileIo& journal, const std::string& jou
     throw read_error(error);
   }
   if (read < body) return std::nullopt;
-  if (U64(record.bytes.data() + kChecksumAt) != Checksum(record.bytes)) return std::nullopt;
+  const uint64_t checksum = Checksum(record.bytes.data(), body);
+  if (U64(record.bytes.data() + kChecksumAt) != checksum) return std::nullopt;
 
   // The checksum holds: what follows was written by us, whole. A contradiction now is not a
   // torn write but a journal we must not guess about.
@@ -177,6 +194,9 @@ std::optional<JournalRecord> ReadJournal(FileIo& journal, const std::string& jou
   record.original_pages = U32(header + 12);
   record.new_pages = U32(header + 16);
   record.appended_hash = U64(header + 24);
+  const uint32_t flags = U32(header + kFlagsAt);
+  if (flags & ~kMarked) throw corrupt("unknown flags");
+  record.marked = (flags & kMarked) != 0;
   if (record.new_pages < record.original_pages) throw corrupt("the file would shrink");
   const uint32_t count = U32(header + 20);
   size_t at = kHeaderSize;
@@ -197,6 +217,14 @@ std::optional<JournalRecord> ReadJournal(FileIo& journal, const std::string& jou
     record.ranges.push_back(range);
   }
   if (at != record.bytes.size()) throw corrupt("bytes after its last range");
+  if (record.marked) {
+    uint8_t mark[8];
+    if (auto error = journal.ReadAt(kHeaderSize + body, mark, sizeof mark, read)) {
+      throw read_error(error);
+    }
+    // Missing (a crash before the record's last bytes reached the file) means unset.
+    record.mark_set = read == sizeof mark && U64(mark) == MarkOf(checksum);
+  }
   return record;
 }
 
@@ -210,6 +238,8 @@ JournalState ExamineJournal(const JournalRecord& record, FileIo& database, std::
   // The commit wrote its appended pages first and its ranges after them, but a crash of the
   // whole machine may have kept any subset: finished means every part is there.
   bool finished = size == uint64_t{record.new_pages} * kPageSize;
+  if (record.marked)
+    return finished && record.mark_set ? JournalState::kFinished : JournalState::kRollBack;
   uint8_t current[kPageSize];
   size_t read = 0;
   for (const JournalRange& range : record.ranges) {

@@ -15,6 +15,14 @@
 // writer removes the journal when it closes the database, so the file is only found after a
 // crash (or while a writer has the database open).
 //
+// A marked record says instead when it is finished: the 8 bytes after it, zero when it is
+// written, receive its mark once every page of the commit is written. That costs one more write,
+// so it is used where writes are memory copies (both files mapped) and only our process dying is
+// guarded against (Durability::kNormal): its stores reach the page cache in the order they were
+// made, so a mark there means the pages are too, and the commit hashes nothing but the record.
+// Under a power cut any subset of the writes may survive, which only the hashes can tell apart:
+// Durability::kSync keeps them.
+//
 // Layout (little-endian):
 //   header, 48 bytes:
 //     0  8  magic "QBJOURN2"
@@ -23,8 +31,8 @@
 //    16  4  page count after the commit
 //    20  4  number of ranges
 //    24  8  hash of the appended pages, in page order
-//    32  4  length of the body (the bytes after the header)
-//    36  4  0
+//    32  4  length of the body (the bytes after the header, the mark not counted)
+//    36  4  flags: 1 = marked (the hashes of new bytes and appended pages are then 0)
 //    40  8  checksum: hash of bytes 0..39 seeded with the hash of the body
 //   body, for each range:
 //     0  4  page number (never 0: the header page is never written)
@@ -32,6 +40,7 @@
 //     6  2  length (1..4096)
 //     8  8  hash of the new bytes
 //    16  n  the original bytes
+//   marked records: 8 bytes, the mark (the checksum's complement) or 0 while unfinished
 //
 // Format: docs/format.md, locks, the lock file and our journal.
 #pragma once
@@ -56,17 +65,25 @@ uint64_t JournalHash(const uint8_t* data, size_t size, uint64_t seed = 0);
 // Builds one commit's record in a buffer kept between commits.
 class JournalRecordBuilder {
  public:
-  void Reset(uint32_t original_pages, uint32_t new_pages);
+  // A marked record (see above) hashes no new bytes: AddRange then ignores `current`.
+  void Reset(uint32_t original_pages, uint32_t new_pages, bool marked = false);
+  bool marked() const { return marked_; }
   // `original` and `current` are the whole range's bytes before and after the commit.
   void AddRange(uint32_t page, uint32_t offset, uint32_t length, const uint8_t* original,
                 const uint8_t* current);
   void SetAppendedHash(uint64_t hash);
-  // The finished record (checksum filled in), to be written at offset 0.
+  // The finished record (checksum filled in, a marked one followed by its unset mark), to be
+  // written at offset 0.
   const Bytes& Finish();
+  // A marked record's mark, to be written at mark_offset() once the commit is in the database.
+  uint64_t mark() const { return mark_; }
+  uint64_t mark_offset() const { return bytes_.size() - sizeof mark_; }
 
  private:
   Bytes bytes_;
   uint32_t ranges_ = 0;
+  bool marked_ = false;
+  uint64_t mark_ = 0;
 };
 
 struct JournalRange {
@@ -81,6 +98,8 @@ struct JournalRecord {
   uint32_t original_pages = 0;
   uint32_t new_pages = 0;
   uint64_t appended_hash = 0;
+  bool marked = false;  // finished exactly when `mark_set`; the hashes are not kept
+  bool mark_set = false;
   std::vector<JournalRange> ranges;
   Bytes bytes;  // the record as read
 

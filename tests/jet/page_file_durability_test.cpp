@@ -66,6 +66,10 @@ class FaultyFiles : public FileSystem {
     kTornCrash,   // as kCrash, and write number `at + 1` reaches the file half written
   };
 
+  // Files that say their writes are memory copies get the commits a mapped file gets (a marked
+  // journal record: one more write, after the database's).
+  explicit FaultyFiles(bool mapped = false) : mapped_(mapped) {}
+
   void Arm(Fault fault, int at) {
     fault_ = fault;
     at_ = at;
@@ -149,12 +153,14 @@ class FaultyFiles : public FileSystem {
       return inner_->Sync();
     }
     std::error_code Size(uint64_t& size) override { return inner_->Size(size); }
+    bool Mapped() override { return owner_.mapped_; }
 
    private:
     FaultyFiles& owner_;
     std::unique_ptr<FileIo> inner_;
   };
 
+  bool mapped_;
   Fault fault_ = Fault::kNone;
   int at_ = 0;
   int writes_ = 0;
@@ -189,17 +195,19 @@ void MultiPageCommit(PageFile& file) {
 }
 
 struct Scenario {
+  bool mapped = false;
   std::string path;
   Bytes before;  // after the first commit
   Bytes after;   // after the multi-page commit
   int writes = 0;
 };
 
-Scenario Prepare() {
+Scenario Prepare(bool mapped) {
   Scenario s;
+  s.mapped = mapped;
   s.path = testing_support::TempDir() + "/faults.mdb";
   WriteFile(s.path, Pages(6));
-  auto counting = std::make_shared<FaultyFiles>();
+  auto counting = std::make_shared<FaultyFiles>(mapped);
   {
     PageFile file(s.path, OpenMode::kReadWrite, {Durability::kNormal, counting});
     FirstCommit(file);
@@ -210,50 +218,54 @@ Scenario Prepare() {
     s.after = testing_support::ReadFileBytes(s.path);
   }
   EXPECT_EQ(s.after.size(), 8 * kPageSize);
-  // journal, the two appended pages in one write, one range on each of four pages
-  EXPECT_EQ(s.writes, 6);
+  // The journal, the two appended pages in one write, then one range on each of four pages; a
+  // mapped file writes each changed part instead (two on pages 3 and 5) and the journal's mark.
+  EXPECT_EQ(s.writes, mapped ? 9 : 6);
   return s;
 }
 
 TEST(PageFileDurabilityTest, EveryFailedWriteOfACommitLeavesTheFileAsItWas) {
-  const Scenario s = Prepare();
-  using Fault = FaultyFiles::Fault;
-  for (Fault fault : {Fault::kFailWrite, Fault::kShortWrite, Fault::kDiskFull}) {
-    int failures = 0;
-    for (int n = 1; n <= s.writes + 1; ++n) {
-      SCOPED_TRACE("fault " + std::to_string(static_cast<int>(fault)) + " at write " +
-                   std::to_string(n));
-      WriteFile(s.path, Pages(6));
-      auto files = std::make_shared<FaultyFiles>();
-      PageFile file(s.path, OpenMode::kReadWrite, {Durability::kNormal, files});
-      FirstCommit(file);
-      files->Arm(fault, n);
-      bool failed = false;
-      try {
-        MultiPageCommit(file);
-      } catch (const Error& e) {
-        failed = true;
-        EXPECT_EQ(e.number(), kErrIo);
+  for (bool mapped : {false, true}) {
+    SCOPED_TRACE(mapped ? "mapped" : "written");
+    const Scenario s = Prepare(mapped);
+    using Fault = FaultyFiles::Fault;
+    for (Fault fault : {Fault::kFailWrite, Fault::kShortWrite, Fault::kDiskFull}) {
+      int failures = 0;
+      for (int n = 1; n <= s.writes + 1; ++n) {
+        SCOPED_TRACE("fault " + std::to_string(static_cast<int>(fault)) + " at write " +
+                     std::to_string(n));
+        WriteFile(s.path, Pages(6));
+        auto files = std::make_shared<FaultyFiles>(mapped);
+        PageFile file(s.path, OpenMode::kReadWrite, {Durability::kNormal, files});
+        FirstCommit(file);
+        files->Arm(fault, n);
+        bool failed = false;
+        try {
+          MultiPageCommit(file);
+        } catch (const Error& e) {
+          failed = true;
+          EXPECT_EQ(e.number(), kErrIo);
+        }
+        failures += failed;
+        if (fault != Fault::kDiskFull) {
+          EXPECT_EQ(failed, n <= s.writes);
+        }
+        EXPECT_EQ(testing_support::ReadFileBytes(s.path), failed ? s.before : s.after);
+        EXPECT_EQ(View(file), failed ? s.before : s.after) << "the cache must match the file";
+        // The file stays usable: the same commit goes through once the disk behaves.
+        files->Arm(Fault::kNone, 0);
+        if (failed) MultiPageCommit(file);
+        EXPECT_EQ(testing_support::ReadFileBytes(s.path), s.after);
       }
-      failures += failed;
-      if (fault != Fault::kDiskFull) {
-        EXPECT_EQ(failed, n <= s.writes);
-      }
-      EXPECT_EQ(testing_support::ReadFileBytes(s.path), failed ? s.before : s.after);
-      EXPECT_EQ(View(file), failed ? s.before : s.after) << "the cache must match the file";
-      // The file stays usable: the same commit goes through once the disk behaves.
-      files->Arm(Fault::kNone, 0);
-      if (failed) MultiPageCommit(file);
-      EXPECT_EQ(testing_support::ReadFileBytes(s.path), s.after);
+      // A full disk refuses the journal (it grows) and the appended pages, nothing after them.
+      EXPECT_EQ(failures, fault == Fault::kDiskFull ? 2 : s.writes);
+      EXPECT_FALSE(fs::exists(RollbackJournalPath(s.path))) << "removed on close";
     }
-    // A full disk refuses the journal (it grows) and the appended pages, nothing after them.
-    EXPECT_EQ(failures, fault == Fault::kDiskFull ? 2 : s.writes);
-    EXPECT_FALSE(fs::exists(RollbackJournalPath(s.path))) << "removed on close";
   }
 }
 
 TEST(PageFileDurabilityTest, SyncLevelFlushesJournalAndFileAndAFailedFlushUndoesTheCommit) {
-  const Scenario s = Prepare();
+  const Scenario s = Prepare(false);
   for (int n = 1; n <= 2; ++n) {  // the journal's sync, then the database's
     WriteFile(s.path, Pages(6));
     auto files = std::make_shared<FaultyFiles>();
@@ -268,73 +280,79 @@ TEST(PageFileDurabilityTest, SyncLevelFlushesJournalAndFileAndAFailedFlushUndoes
 }
 
 TEST(PageFileDurabilityTest, AProcessStoppedAtAnyWriteLeavesTheFileBeforeOrAfterTheCommit) {
-  const Scenario s = Prepare();
-  using Fault = FaultyFiles::Fault;
-  for (Fault fault : {Fault::kCrash, Fault::kTornCrash}) {
-    for (int n = 0; n <= s.writes; ++n) {
-      SCOPED_TRACE((fault == Fault::kCrash ? "crash after write " : "torn crash after write ") +
-                   std::to_string(n));
-      WriteFile(s.path, Pages(6));
-      auto files = std::make_shared<FaultyFiles>();
-      {
-        PageFile file(s.path, OpenMode::kReadWrite, {Durability::kNormal, files});
-        FirstCommit(file);
-        files->Arm(fault, n);
-        bool failed = false;
-        try {
-          MultiPageCommit(file);
-        } catch (const Error&) {
-          failed = true;
+  for (bool mapped : {false, true}) {
+    SCOPED_TRACE(mapped ? "mapped" : "written");
+    const Scenario s = Prepare(mapped);
+    using Fault = FaultyFiles::Fault;
+    for (Fault fault : {Fault::kCrash, Fault::kTornCrash}) {
+      for (int n = 0; n <= s.writes; ++n) {
+        SCOPED_TRACE((fault == Fault::kCrash ? "crash after write " : "torn crash after write ") +
+                     std::to_string(n));
+        WriteFile(s.path, Pages(6));
+        auto files = std::make_shared<FaultyFiles>(mapped);
+        {
+          PageFile file(s.path, OpenMode::kReadWrite, {Durability::kNormal, files});
+          FirstCommit(file);
+          files->Arm(fault, n);
+          bool failed = false;
+          try {
+            MultiPageCommit(file);
+          } catch (const Error&) {
+            failed = true;
+          }
+          EXPECT_EQ(failed, n < s.writes);
+        }  // the "dead" process cannot even remove its journal
+        const Bytes crashed = testing_support::ReadFileBytes(s.path);
+        const Bytes& expected = n < s.writes ? s.before : s.after;
+
+        // A reader changes nothing and sees the file as it will be put back.
+        {
+          PageFile reader(s.path);
+          EXPECT_EQ(View(reader), expected);
         }
-        EXPECT_EQ(failed, n < s.writes);
-      }  // the "dead" process cannot even remove its journal
-      const Bytes crashed = testing_support::ReadFileBytes(s.path);
-      const Bytes& expected = n < s.writes ? s.before : s.after;
+        EXPECT_EQ(testing_support::ReadFileBytes(s.path), crashed);
 
-      // A reader changes nothing and sees the file as it will be put back.
-      {
-        PageFile reader(s.path);
-        EXPECT_EQ(View(reader), expected);
+        // A writer puts it back, then works as usual.
+        {
+          PageFile writer(s.path, OpenMode::kReadWrite);
+          EXPECT_EQ(testing_support::ReadFileBytes(s.path), expected);
+          EXPECT_EQ(View(writer), expected);
+          PageFile::Operation op(writer);
+          writer.MutablePage(1)[0] = 0xEE;
+          op.Commit();
+        }
+        Bytes edited = expected;
+        edited[kPageSize] = 0xEE;
+        EXPECT_EQ(testing_support::ReadFileBytes(s.path), edited);
+        EXPECT_FALSE(fs::exists(RollbackJournalPath(s.path)));
       }
-      EXPECT_EQ(testing_support::ReadFileBytes(s.path), crashed);
-
-      // A writer puts it back, then works as usual.
-      {
-        PageFile writer(s.path, OpenMode::kReadWrite);
-        EXPECT_EQ(testing_support::ReadFileBytes(s.path), expected);
-        EXPECT_EQ(View(writer), expected);
-        PageFile::Operation op(writer);
-        writer.MutablePage(1)[0] = 0xEE;
-        op.Commit();
-      }
-      Bytes edited = expected;
-      edited[kPageSize] = 0xEE;
-      EXPECT_EQ(testing_support::ReadFileBytes(s.path), edited);
-      EXPECT_FALSE(fs::exists(RollbackJournalPath(s.path)));
     }
   }
 }
 
 TEST(PageFileDurabilityTest, WhenEvenThePutBackFailsTheJournalRepairsTheFileLater) {
-  const Scenario s = Prepare();
-  WriteFile(s.path, Pages(6));
-  auto files = std::make_shared<FaultyFiles>();
-  PageFile file(s.path, OpenMode::kReadWrite, {Durability::kNormal, files});
-  FirstCommit(file);
-  // Every write after the fourth fails, the put-back's too; then the disk comes back.
-  files->Arm(FaultyFiles::Fault::kCrash, 4);
-  EXPECT_THROW(MultiPageCommit(file), Error);
-  EXPECT_NE(testing_support::ReadFileBytes(s.path), s.before) << "the put-back could not run";
-  files->Arm(FaultyFiles::Fault::kNone, 0);
-  {
-    PageFile::Operation op(file);  // the next operation first repairs the file
-    EXPECT_EQ(testing_support::ReadFileBytes(s.path), s.before);
-    file.MutablePage(1)[1] = 0x11;
-    op.Commit();
+  for (bool mapped : {false, true}) {
+    SCOPED_TRACE(mapped ? "mapped" : "written");
+    const Scenario s = Prepare(mapped);
+    WriteFile(s.path, Pages(6));
+    auto files = std::make_shared<FaultyFiles>(mapped);
+    PageFile file(s.path, OpenMode::kReadWrite, {Durability::kNormal, files});
+    FirstCommit(file);
+    // Every write after the fourth fails, the put-back's too; then the disk comes back.
+    files->Arm(FaultyFiles::Fault::kCrash, 4);
+    EXPECT_THROW(MultiPageCommit(file), Error);
+    EXPECT_NE(testing_support::ReadFileBytes(s.path), s.before) << "the put-back could not run";
+    files->Arm(FaultyFiles::Fault::kNone, 0);
+    {
+      PageFile::Operation op(file);  // the next operation first repairs the file
+      EXPECT_EQ(testing_support::ReadFileBytes(s.path), s.before);
+      file.MutablePage(1)[1] = 0x11;
+      op.Commit();
+    }
+    Bytes expected = s.before;
+    expected[kPageSize + 1] = 0x11;
+    EXPECT_EQ(testing_support::ReadFileBytes(s.path), expected);
   }
-  Bytes expected = s.before;
-  expected[kPageSize + 1] = 0x11;
-  EXPECT_EQ(testing_support::ReadFileBytes(s.path), expected);
 }
 
 TEST(PageFileDurabilityTest, JournalIsWrittenOnlyByWritersThatChangeSomething) {
