@@ -40,6 +40,10 @@ inline void PutU16(uint8_t* p, uint16_t v) {
 inline void PutU32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
+inline void PutU64(uint8_t* p, uint64_t v) {
+  PutU32(p, static_cast<uint32_t>(v));
+  PutU32(p + 4, static_cast<uint32_t>(v >> 32));
+}
 
 // True when [offset, offset + length) lies inside a buffer of `size` bytes, without
 // overflowing on hostile offsets.

@@ -98,8 +98,7 @@ void WriteHeader(uint8_t* page, double creation_date) {
   PutU16(page + kOffSortOrder, kGeneralLcid);
   uint64_t date_bits;
   std::memcpy(&date_bits, &creation_date, 8);
-  PutU32(page + kOffCreationDate, static_cast<uint32_t>(date_bits));
-  PutU32(page + kOffCreationDate + 4, static_cast<uint32_t>(date_bits >> 32));
+  PutU64(page + kOffCreationDate, date_bits);
   const uint8_t* mask = HeaderMask();
   for (size_t i = 0; i < kHeaderMaskLength; ++i) page[kHeaderMaskOffset + i] ^= mask[i];
   PutU32(page + 152, 0x654);

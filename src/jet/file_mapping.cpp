@@ -136,11 +136,7 @@ void InstallSigbusHandler() {
 
 }  // namespace
 
-namespace {
-
-// Runs `copy` with SIGBUS guarded: false when one cut it short.
-template <typename Copy>
-bool Guarded(const Copy& copy) {
+bool GuardedCopies(uint8_t* base, std::span<const WritePiece> pieces) {
   InstallSigbusHandler();
   sigjmp_buf guard;
   // The signal mask is not saved (that would cost a system call per copy): the failure path
@@ -157,22 +153,10 @@ bool Guarded(const Copy& copy) {
   // dropping the first store as overwritten): the handler must see the guard set during it.
   t_guard = &guard;
   std::atomic_signal_fence(std::memory_order_seq_cst);
-  copy();
+  for (const WritePiece& piece : pieces) std::memcpy(base + piece.offset, piece.data, piece.size);
   std::atomic_signal_fence(std::memory_order_seq_cst);
   t_guard = nullptr;
   return true;
-}
-
-}  // namespace
-
-bool GuardedCopy(uint8_t* to, const uint8_t* from, size_t size) {
-  return Guarded([&] { std::memcpy(to, from, size); });
-}
-
-bool GuardedCopies(uint8_t* base, std::span<const WritePiece> pieces) {
-  return Guarded([&] {
-    for (const WritePiece& piece : pieces) std::memcpy(base + piece.offset, piece.data, piece.size);
-  });
 }
 
 std::unique_ptr<FileMapping> FileMapping::Create(int fd, uint64_t size) {
@@ -203,20 +187,16 @@ bool FileMapping::SetSize(uint64_t size) {
 }
 
 bool FileMapping::Write(uint64_t offset, const uint8_t* data, size_t size, std::error_code& error) {
-  if (offset > size_ || size > size_ - offset) return false;
-  // A store the file system cannot keep: most often no space left for it (copy-on-write file
-  // systems, sparse files), which is also what pwrite would have said.
-  if (!GuardedCopy(base_ + offset, data, size)) {
-    error = std::make_error_code(std::errc::no_space_on_device);
-  }
-  if (size > 0) CountResident(offset, size);
-  return true;
+  const WritePiece piece{offset, data, size};
+  return Write({&piece, 1}, error);
 }
 
 bool FileMapping::Write(std::span<const WritePiece> pieces, std::error_code& error) {
   for (const WritePiece& piece : pieces) {
     if (piece.offset > size_ || piece.size > size_ - piece.offset) return false;
   }
+  // A store the file system cannot keep: most often no space left for it (copy-on-write file
+  // systems, sparse files), which is also what pwrite would have said.
   if (!GuardedCopies(base_, pieces)) error = std::make_error_code(std::errc::no_space_on_device);
   for (const WritePiece& piece : pieces) {
     if (piece.size > 0) CountResident(piece.offset, piece.size);
@@ -286,11 +266,6 @@ std::error_code FileMapping::Sync() {
 
 #else  // no mappings: every read and write is a system call
 
-bool GuardedCopy(uint8_t* to, const uint8_t* from, size_t size) {
-  std::memcpy(to, from, size);
-  return true;
-}
-
 std::unique_ptr<FileMapping> FileMapping::Create(int, uint64_t) { return nullptr; }
 void FileMapping::CountResident(uint64_t, size_t) {}
 bool FileMapping::OverBudget() { return false; }
@@ -310,5 +285,10 @@ bool GuardedCopies(uint8_t* base, std::span<const WritePiece> pieces) {
 std::error_code FileMapping::Sync() { return {}; }
 
 #endif
+
+bool GuardedCopy(uint8_t* to, const uint8_t* from, size_t size) {
+  const WritePiece piece{0, from, size};
+  return GuardedCopies(to, {&piece, 1});
+}
 
 }  // namespace jet

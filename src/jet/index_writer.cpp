@@ -33,22 +33,28 @@ constexpr size_t kMaxDepth = 32;
 constexpr size_t kMaxDecodedPages = 512;
 constexpr size_t kMaxLayouts = 8192;
 
-// Appends entry `i` as stored before prefix compression: key, 3-byte big-endian data page,
-// row byte and, on node pages, the 4-byte big-endian child page.
-void AppendEntryBytes(const IndexPage& page, size_t i, Bytes& out) {
+// The bytes of an entry as stored before prefix compression, beyond its key: the 3-byte
+// big-endian data page, the row byte and, on node pages, the 4-byte big-endian child page.
+size_t EntryPointerBytes(const IndexPage& page) { return page.leaf ? 4 : 8; }
+
+// Writes entry `i` as stored before prefix compression (its key, then its pointers) at `out`,
+// which has room for it; returns the byte after it.
+uint8_t* PutEntryBytes(const IndexPage& page, size_t i, uint8_t* out) {
   const IndexPage::Entry& e = page.entries[i];
   const ByteSpan key = page.Key(i);
-  out.insert(out.end(), key.begin(), key.end());
-  const uint8_t row[] = {static_cast<uint8_t>(e.row.page >> 16),
-                         static_cast<uint8_t>(e.row.page >> 8), static_cast<uint8_t>(e.row.page),
-                         e.row.row};
-  out.insert(out.end(), row, row + sizeof row);
+  if (!key.empty()) std::memcpy(out, key.data(), key.size());
+  out += key.size();
+  *out++ = static_cast<uint8_t>(e.row.page >> 16);
+  *out++ = static_cast<uint8_t>(e.row.page >> 8);
+  *out++ = static_cast<uint8_t>(e.row.page);
+  *out++ = e.row.row;
   if (!page.leaf) {
-    const uint8_t child[] = {static_cast<uint8_t>(e.child >> 24),
-                             static_cast<uint8_t>(e.child >> 16),
-                             static_cast<uint8_t>(e.child >> 8), static_cast<uint8_t>(e.child)};
-    out.insert(out.end(), child, child + sizeof child);
+    *out++ = static_cast<uint8_t>(e.child >> 24);
+    *out++ = static_cast<uint8_t>(e.child >> 16);
+    *out++ = static_cast<uint8_t>(e.child >> 8);
+    *out++ = static_cast<uint8_t>(e.child);
   }
+  return out;
 }
 
 // A page's entries as stored before prefix compression, back to back, with the common
@@ -66,31 +72,18 @@ struct FlatEntries {
 // Fills `flat`, whose buffers may hold an earlier page's entries and are reused.
 void FlattenInto(const IndexPage& page, FlatEntries& flat) {
   const size_t n = page.entries.size();
-  // Sized once and written in place: the entries are copied as AppendEntryBytes lays them out.
-  const size_t pointers = page.leaf ? 4 : 8;
+  // Sized once and written in place.
   size_t total = 0;
-  for (const IndexPage::Entry& e : page.entries) total += e.key_size + pointers;
+  for (const IndexPage::Entry& e : page.entries) total += e.key_size + EntryPointerBytes(page);
   flat.bytes.resize(total);
   flat.starts.resize(n + 1);
-  uint8_t* out = flat.bytes.data();
-  size_t at = 0;
+  uint8_t* const begin = flat.bytes.data();
+  uint8_t* out = begin;
   for (size_t i = 0; i < n; ++i) {
-    const IndexPage::Entry& e = page.entries[i];
-    flat.starts[i] = static_cast<uint32_t>(at);
-    if (e.key_size != 0) std::memcpy(out + at, page.keys.data() + e.key_offset, e.key_size);
-    at += e.key_size;
-    out[at++] = static_cast<uint8_t>(e.row.page >> 16);
-    out[at++] = static_cast<uint8_t>(e.row.page >> 8);
-    out[at++] = static_cast<uint8_t>(e.row.page);
-    out[at++] = e.row.row;
-    if (!page.leaf) {
-      out[at++] = static_cast<uint8_t>(e.child >> 24);
-      out[at++] = static_cast<uint8_t>(e.child >> 16);
-      out[at++] = static_cast<uint8_t>(e.child >> 8);
-      out[at++] = static_cast<uint8_t>(e.child);
-    }
+    flat.starts[i] = static_cast<uint32_t>(out - begin);
+    out = PutEntryBytes(page, i, out);
   }
-  flat.starts[n] = static_cast<uint32_t>(at);
+  flat.starts[n] = static_cast<uint32_t>(out - begin);
   flat.shared.assign(n, 0);
   for (size_t i = 1; i < n; ++i) {
     const size_t common = std::min(flat.size(i - 1), flat.size(i));
@@ -255,8 +248,8 @@ SplitPoint ChooseSplit(const IndexPage& page, size_t changed) {
 }  // namespace
 
 Bytes IndexEntryBytes(const IndexPage& page, size_t i) {
-  Bytes out;
-  AppendEntryBytes(page, i, out);
+  Bytes out(page.entries[i].key_size + EntryPointerBytes(page));
+  PutEntryBytes(page, i, out.data());
   return out;
 }
 

@@ -580,8 +580,7 @@ void PageFile::WriteDatabase() {
   if (!error && record_.marked()) {
     // Last: from here on the commit is finished for whoever opens the file next.
     uint8_t mark[8];
-    PutU32(mark, static_cast<uint32_t>(record_.mark()));
-    PutU32(mark + 4, static_cast<uint32_t>(record_.mark() >> 32));
+    PutU64(mark, record_.mark());
     error = journal_->WriteAt(record_.mark_offset(), mark, sizeof mark);
   }
   if (!error) return;

@@ -62,11 +62,6 @@ uint64_t Mix(uint64_t a, uint64_t b) {
   return low ^ high;
 }
 
-void PutU64(uint8_t* p, uint64_t v) {
-  PutU32(p, static_cast<uint32_t>(v));
-  PutU32(p + 4, static_cast<uint32_t>(v >> 32));
-}
-
 constexpr size_t kFlagsAt = 36;
 constexpr uint32_t kMarked = 1;
 
