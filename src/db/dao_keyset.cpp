@@ -65,8 +65,9 @@ size_t ListKeyset::Ordinal(const KeyPos& at) {
   return static_cast<size_t>(std::count(removed_.begin(), removed_.begin() + at.index, false));
 }
 
-std::optional<KeyPos> ListKeyset::FindFirst(const Condition& condition,
-                                            const std::function<std::vector<jet::RowLocator>()>&) {
+std::optional<KeyPos> ListKeyset::FindFirst(Search& search) {
+  // Bound before any row is read, so that faulty criteria fail also on an empty set.
+  const Condition& condition = search.condition();
   for (auto at = First(); at; at = Next(*at)) {
     // Rows deleted through another recordset are passed over, as a search does not stop on them.
     if (!RowIsLive(file_, table_.def(), at->row)) continue;
@@ -193,15 +194,14 @@ size_t TableKeyset::Ordinal(const KeyPos& at) {
   return count;
 }
 
-std::optional<KeyPos> TableKeyset::FindFirst(
-    const Condition& condition, const std::function<std::vector<jet::RowLocator>()>& candidates) {
+std::optional<KeyPos> TableKeyset::FindFirst(Search& search) {
   // The query gives the table's matching rows in a scan's order, which is this keyset's order
   // for every row but those added through the recordset; they come last.
-  for (const jet::RowLocator& row : candidates()) {
+  for (const jet::RowLocator& row : search.candidates()) {
     if (!added_set_.contains(row)) return KeyPos{row, kStored};
   }
   for (size_t i = 0; i < added_.size(); ++i) {
-    if (Live(added_[i]) && condition.Matches(table_.ReadRow(added_[i]))) {
+    if (Live(added_[i]) && search.condition().Matches(table_.ReadRow(added_[i]))) {
       return KeyPos{added_[i], i};
     }
   }

@@ -12,7 +12,6 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
 #include <limits>
 #include <optional>
 #include <set>
@@ -26,6 +25,19 @@ namespace db {
 struct KeyPos {
   jet::RowLocator row;
   size_t index = 0;  // the row's place in the keyset's own list, where it has one
+};
+
+// The criteria of one FindFirst, as a keyset asks for them: bound to the table once, by
+// whichever of the two is asked first.
+class Search {
+ public:
+  virtual ~Search() = default;
+  // The criteria as a condition on a row's values. Throws 3061 naming unknown names and 3464
+  // for constant mismatches.
+  virtual const Condition& condition() = 0;
+  // The table's rows meeting the criteria, in a scan's order, found through the query layer
+  // (indexes, hash indexes); fails as condition() would.
+  virtual const std::vector<jet::RowLocator>& candidates() = 0;
 };
 
 class Keyset {
@@ -42,11 +54,9 @@ class Keyset {
   virtual size_t Count() = 0;
   // Members before `at`.
   virtual size_t Ordinal(const KeyPos& at) = 0;
-  // The first member meeting `condition`. `candidates` runs the condition as a query on the
-  // whole table, giving its matching rows in a scan's order, for keysets that can use it.
-  virtual std::optional<KeyPos> FindFirst(
-      const Condition& condition,
-      const std::function<std::vector<jet::RowLocator>()>& candidates) = 0;
+  // The first member meeting the search's criteria; a keyset over the whole table takes the
+  // search's candidates.
+  virtual std::optional<KeyPos> FindFirst(Search& search) = 0;
 
   virtual void Add(jet::RowLocator row) = 0;
   virtual void Remove(const KeyPos& at) = 0;
@@ -68,9 +78,7 @@ class ListKeyset : public Keyset {
   std::optional<KeyPos> Find(jet::RowLocator row) override;
   size_t Count() override { return rows_.size() - removed_count_; }
   size_t Ordinal(const KeyPos& at) override;
-  std::optional<KeyPos> FindFirst(
-      const Condition& condition,
-      const std::function<std::vector<jet::RowLocator>()>& candidates) override;
+  std::optional<KeyPos> FindFirst(Search& search) override;
   void Add(jet::RowLocator row) override;
   void Remove(const KeyPos& at) override;
   const std::vector<jet::Value>* KeptValues(const KeyPos& at) const override {
@@ -99,9 +107,7 @@ class TableKeyset : public Keyset {
   std::optional<KeyPos> Find(jet::RowLocator row) override;
   size_t Count() override;
   size_t Ordinal(const KeyPos& at) override;
-  std::optional<KeyPos> FindFirst(
-      const Condition& condition,
-      const std::function<std::vector<jet::RowLocator>()>& candidates) override;
+  std::optional<KeyPos> FindFirst(Search& search) override;
   void Add(jet::RowLocator row) override;
   void Remove(const KeyPos&) override {}  // a deleted row is no longer on its page
 

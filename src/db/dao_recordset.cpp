@@ -18,6 +18,56 @@
 #include "jet/error.h"
 
 namespace db {
+namespace {
+
+// FindFirst's criteria, parsed once and bound once: by the query that finds the candidates
+// (whose bound condition then tests the rows added since), or on their own where the rows
+// are a list the keyset tests itself.
+class CriteriaSearch final : public Search {
+ public:
+  CriteriaSearch(OpenFile& file, const jet::Table& table, std::string_view criteria)
+      : file_(file), table_(table), criteria_(criteria), expr_(ParseCriteria(criteria)) {}
+
+  const Condition& condition() override {
+    if (!condition_) {
+      if (ran_) {
+        condition_.emplace(*query_->statement().where);
+      } else {
+        condition_.emplace(std::move(expr_), table_);
+      }
+    }
+    return *condition_;
+  }
+
+  const std::vector<jet::RowLocator>& candidates() override {
+    if (!ran_) {
+      SelectStatement statement;
+      statement.all_columns = true;
+      statement.table = table_.name();
+      statement.where = expr_ ? std::move(expr_) : CloneExpr(condition_->expr());
+      statement.where_text = std::string(criteria_);
+      query_.emplace(std::move(statement));
+      result_ = query_->Run(file_.database(), file_.cache());
+      ran_ = true;
+    }
+    return result_.rows;
+  }
+
+  // What the query found, values included; empty when it did not run.
+  QueryResult& result() { return result_; }
+
+ private:
+  OpenFile& file_;
+  const jet::Table& table_;
+  std::string_view criteria_;
+  ExprPtr expr_;  // until the query or the condition takes it
+  std::optional<Query> query_;
+  QueryResult result_;
+  bool ran_ = false;
+  std::optional<Condition> condition_;
+};
+
+}  // namespace
 
 class RecordsetImpl {
  public:
@@ -103,23 +153,13 @@ class RecordsetImpl {
     Usable();
     pending_first_ = false;
     DropEdit();
-    ExprPtr expr = ParseCriteria(criteria);
-    const Condition condition(CloneExpr(*expr), table_);
-    // The rows the query read to test them: the one found need not be read again.
-    QueryResult result;
-    auto candidates = [&] {
-      SelectStatement statement;
-      statement.all_columns = true;
-      statement.table = table_.name();
-      statement.where = std::move(expr);
-      statement.where_text = std::string(criteria);
-      result = Query(std::move(statement)).Run(file_->database(), file_->cache());
-      return result.rows;
-    };
-    const std::optional<KeyPos> found = keyset_->FindFirst(condition, candidates);
+    CriteriaSearch search(*file_, table_, criteria);
+    const std::optional<KeyPos> found = keyset_->FindFirst(search);
     no_match_ = !found;
     if (found) {
       Place(*found, std::nullopt);
+      // The rows the query read to test them: the one found need not be read again.
+      QueryResult& result = search.result();
       for (size_t i = 0; i < result.values.size(); ++i) {
         if (result.rows[i] == found->row) {
           values_ = std::move(result.values[i]);

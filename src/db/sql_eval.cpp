@@ -185,10 +185,10 @@ jet::Value Evaluate(const Expr& e, const std::vector<jet::Value>& row) {
 
 bool IsTrue(const jet::Value& v) { return ToTruth(v) == Truth::kTrue; }
 
-Condition::Condition(ExprPtr e, const jet::Table& table) : expr_(std::move(e)) {
-  const std::vector<std::string> unknown = BindExpr(*expr_, table.columns(), table.name());
+Condition::Condition(ExprPtr e, const jet::Table& table) : owned_(std::move(e)), expr_(owned_.get()) {
+  const std::vector<std::string> unknown = BindExpr(*owned_, table.columns(), table.name());
   if (!unknown.empty()) ThrowUnknownNames(unknown);
-  CheckConstantTypes(*expr_, table.columns());
+  CheckConstantTypes(*owned_, table.columns());
 }
 
 }  // namespace db

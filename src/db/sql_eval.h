@@ -36,11 +36,15 @@ class Condition {
  public:
   // Binds and checks `e`; throws 3061 naming unknown names and 3464 for constant mismatches.
   Condition(ExprPtr e, const jet::Table& table);
+  // An expression its owner has bound and checked already (a query's condition after it ran);
+  // it must outlive the condition.
+  explicit Condition(const Expr& bound) : expr_(&bound) {}
   bool Matches(const std::vector<jet::Value>& row) const { return IsTrue(Evaluate(*expr_, row)); }
   const Expr& expr() const { return *expr_; }
 
  private:
-  ExprPtr expr_;
+  ExprPtr owned_;
+  const Expr* expr_;
 };
 
 }  // namespace db

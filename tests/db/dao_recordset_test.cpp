@@ -307,6 +307,13 @@ TEST_F(RecordsetTest, FindFirstStandsOnTheFirstMatchOrAtEof) {
   EXPECT_EQ(rs.Fields("id").Value(), jet::Value(1));
   rs.FindFirst("otherfk1 = 1 AND id > 2");
   EXPECT_EQ(rs.Fields("id").Value(), jet::Value(10));
+  // The added row is tested with the criteria as the query bound them (a LIKE's pattern too).
+  rs.AddNew();
+  rs.Fields("id").SetValue(int32_t{11});
+  rs.Fields("data").SetValue(std::string("Zed's row"));
+  rs.Update();
+  rs.FindFirst("data LIKE 'zed''s*'");
+  EXPECT_EQ(rs.Fields("id").Value(), jet::Value(11));
 
   // The same on the rows of a statement.
   Recordset some = db_.OpenRecordset("SELECT * FROM Table1 WHERE otherfk3 = 0");
@@ -314,6 +321,12 @@ TEST_F(RecordsetTest, FindFirstStandsOnTheFirstMatchOrAtEof) {
   EXPECT_EQ(some.Fields("id").Value(), jet::Value(1));
   some.FindFirst("data = 'none'");
   EXPECT_TRUE(some.Eof() && some.NoMatch());
+
+  // Faulty criteria fail before any row is tested, also where there is none to test.
+  Recordset none = db_.OpenRecordset("SELECT * FROM Table1 WHERE otherfk1 = 99");
+  EXPECT_EQ(ErrorOf([&] { none.FindFirst("nosuch = 1"); }), 3061);
+  EXPECT_EQ(ErrorOf([&] { none.FindFirst("data = 5"); }), 3464);
+  EXPECT_EQ(ErrorOf([&] { rs.FindFirst("data = 5"); }), 3464);
 }
 
 TEST_F(RecordsetTest, BookmarksReturnToTheirRow) {
