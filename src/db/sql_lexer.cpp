@@ -58,11 +58,13 @@ bool IsReservedWord(std::string_view word) {
   return false;
 }
 
-std::vector<Token> Tokenize(std::string_view sql) {
-  std::vector<Token> out;
+Tokens Tokenize(std::string_view sql) {
+  Tokens tokens;
+  std::vector<Token>& out = tokens.list;
+  out.reserve(sql.size() / 4 + 4);  // statements average a token every five or six characters
   size_t i = 0;
-  auto emit = [&](TokenKind kind, size_t begin, size_t end, std::string text) {
-    out.push_back(Token{kind, std::move(text), begin, end});
+  auto emit = [&](TokenKind kind, size_t begin, size_t end, std::string_view text) {
+    out.push_back(Token{kind, text, begin, end});
   };
   while (i < sql.size()) {
     const char c = sql[i];
@@ -72,54 +74,63 @@ std::vector<Token> Tokenize(std::string_view sql) {
     }
     const size_t begin = i;
     if (c == '\'' || c == '"') {
-      // A doubled quote inside stands for one quote character.
-      std::string value;
+      // A doubled quote inside stands for one quote character. Without one, the text is the
+      // statement's own characters between the quotes.
       size_t j = i + 1;
       bool closed = false;
+      bool doubled = false;
       while (j < sql.size()) {
         if (sql[j] == c) {
           if (j + 1 < sql.size() && sql[j + 1] == c) {
-            value.push_back(c);
+            doubled = true;
             j += 2;
             continue;
           }
           closed = true;
-          ++j;
           break;
         }
-        value.push_back(sql[j++]);
+        ++j;
       }
-      emit(closed ? TokenKind::kString : TokenKind::kUnterminatedString, begin, j,
-           std::move(value));
+      std::string_view text = sql.substr(i + 1, j - i - 1);
+      if (doubled) {
+        std::string value;
+        for (size_t k = 0; k < text.size(); ++k) {
+          value.push_back(text[k]);
+          if (text[k] == c) ++k;  // the second of a doubled pair
+        }
+        text = tokens.unquoted.emplace_back(std::move(value));
+      }
+      if (closed) ++j;
+      emit(closed ? TokenKind::kString : TokenKind::kUnterminatedString, begin, j, text);
       i = j;
     } else if (c == '[') {
       const size_t close = sql.find(']', i + 1);
       if (close == std::string_view::npos) {
-        emit(TokenKind::kUnterminatedName, begin, sql.size(), std::string(sql.substr(i + 1)));
+        emit(TokenKind::kUnterminatedName, begin, sql.size(), sql.substr(i + 1));
         i = sql.size();
       } else {
-        emit(TokenKind::kName, begin, close + 1, std::string(sql.substr(i + 1, close - i - 1)));
+        emit(TokenKind::kName, begin, close + 1, sql.substr(i + 1, close - i - 1));
         i = close + 1;
       }
     } else if (c == '#') {
       const size_t close = sql.find('#', i + 1);
       if (close == std::string_view::npos) {
-        emit(TokenKind::kUnterminatedDate, begin, sql.size(), std::string(sql.substr(i + 1)));
+        emit(TokenKind::kUnterminatedDate, begin, sql.size(), sql.substr(i + 1));
         i = sql.size();
       } else {
-        emit(TokenKind::kDate, begin, close + 1, std::string(sql.substr(i + 1, close - i - 1)));
+        emit(TokenKind::kDate, begin, close + 1, sql.substr(i + 1, close - i - 1));
         i = close + 1;
       }
     } else if (IsDigit(c) || (c == '.' && i + 1 < sql.size() && IsDigit(sql[i + 1]) &&
                               (out.empty() || (out.back().kind != TokenKind::kWord &&
                                                out.back().kind != TokenKind::kName)))) {
       const size_t n = NumberLength(sql, i);
-      emit(TokenKind::kNumber, begin, i + n, std::string(sql.substr(i, n)));
+      emit(TokenKind::kNumber, begin, i + n, sql.substr(i, n));
       i += n;
     } else if (IsNameChar(c)) {
       size_t j = i;
       while (j < sql.size() && IsNameChar(sql[j])) ++j;
-      emit(TokenKind::kWord, begin, j, std::string(sql.substr(i, j - i)));
+      emit(TokenKind::kWord, begin, j, sql.substr(i, j - i));
       i = j;
     } else if (c == '<' || c == '>' || c == '=' || c == '!') {
       size_t n = 1;
@@ -131,7 +142,7 @@ std::vector<Token> Tokenize(std::string_view sql) {
         }
       }
       const TokenKind kind = (c == '!' && n == 1) ? TokenKind::kOther : TokenKind::kOperator;
-      emit(kind, begin, i + n, std::string(sql.substr(i, n)));
+      emit(kind, begin, i + n, sql.substr(i, n));
       i += n;
     } else {
       TokenKind kind = TokenKind::kOther;
@@ -163,12 +174,12 @@ std::vector<Token> Tokenize(std::string_view sql) {
         default:
           break;
       }
-      emit(kind, begin, i + 1, std::string(1, c));
+      emit(kind, begin, i + 1, sql.substr(i, 1));
       ++i;
     }
   }
-  out.push_back(Token{TokenKind::kEnd, "", sql.size(), sql.size()});
-  return out;
+  out.push_back(Token{TokenKind::kEnd, {}, sql.size(), sql.size()});
+  return tokens;
 }
 
 }  // namespace db

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,9 +33,11 @@ enum class TokenKind {
   kEnd,
 };
 
+// A token's text lies in the statement, or (a quoted text with doubled quotes) in its Tokens;
+// it lives as long as both.
 struct Token {
   TokenKind kind = TokenKind::kEnd;
-  std::string text;
+  std::string_view text;
   size_t begin = 0;  // offset in the statement
   size_t end = 0;    // one past the last character
 
@@ -42,8 +45,13 @@ struct Token {
   bool Is(std::string_view keyword) const;
 };
 
-// The tokens of `sql`, always ending with one kEnd token.
-std::vector<Token> Tokenize(std::string_view sql);
+struct Tokens {
+  std::vector<Token> list;  // always ending with one kEnd token
+  std::deque<std::string> unquoted;  // the texts of quoted texts that held doubled quotes
+};
+
+// The tokens of `sql`.
+Tokens Tokenize(std::string_view sql);
 
 // Words that cannot stand bare as names in the statements we read.
 bool IsReservedWord(std::string_view word);

@@ -44,7 +44,7 @@ ExprPtr Binary(ExprKind kind, ExprPtr left, ExprPtr right) {
 
 class Parser {
  public:
-  explicit Parser(std::string_view sql) : sql_(sql), tokens_(Tokenize(sql)) {
+  explicit Parser(std::string_view sql) : sql_(sql), lexed_(Tokenize(sql)), tokens_(lexed_.list) {
     // Messages quote an expression up to the end of the statement, not its closing semicolon.
     statement_end_ = sql_.size();
     for (const Token& t : tokens_) {
@@ -150,12 +150,12 @@ class Parser {
       }
       if (!IsNameToken(first)) Fail(SyntaxFault::kMissingOperator);
       SelectColumn column;
-      column.name = Next().text;
+      column.name = std::string(Next().text);
       if (Peek().kind == TokenKind::kDot) {
         Next();
         if (!IsNameToken(Peek())) Fail(SyntaxFault::kMissingOperator);
         column.qualifier = std::move(column.name);
-        column.name = Next().text;
+        column.name = std::string(Next().text);
       }
       if (Trim(column.name).empty()) Fail(SyntaxFault::kMissingOperator);
       out.columns.push_back(std::move(column));
@@ -181,7 +181,7 @@ class Parser {
   std::string TableName() {
     const Token& t = Peek();
     if (!IsNameToken(t) || Trim(t.text).empty()) ThrowFromClause();
-    return Next().text;
+    return std::string(Next().text);
   }
 
   struct DepthGuard {
@@ -323,7 +323,7 @@ class Parser {
       }
       case TokenKind::kString: {
         ExprPtr e = Make(ExprKind::kLiteral);
-        e->value = jet::Value(Next().text);
+        e->value = jet::Value(std::string(Next().text));
         return e;
       }
       case TokenKind::kDate: {
@@ -368,18 +368,19 @@ class Parser {
 
   ExprPtr ColumnReference() {
     ExprPtr e = Make(ExprKind::kColumn);
-    e->name = Next().text;
+    e->name = std::string(Next().text);
     if (Peek().kind == TokenKind::kDot) {
       Next();
       if (!IsNameToken(Peek())) Fail(SyntaxFault::kMissingOperator);
       e->qualifier = std::move(e->name);
-      e->name = Next().text;
+      e->name = std::string(Next().text);
     }
     return e;
   }
 
   std::string_view sql_;
-  std::vector<Token> tokens_;
+  Tokens lexed_;
+  const std::vector<Token>& tokens_;
   size_t pos_ = 0;
   size_t context_begin_ = 0;
   size_t statement_end_ = 0;
