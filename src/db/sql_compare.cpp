@@ -64,6 +64,12 @@ std::optional<Number> ToNumber(const jet::Value& v) {
 
 double AsDouble(const Number& n) { return n.exact ? ParseDouble(n.text) : n.inexact; }
 
+int CompareDoubles(double x, double y) {
+  if (x < y) return -1;
+  if (x > y) return 1;
+  return 0;
+}
+
 int CompareMagnitude(const Number& a, const Number& b) {
   if (a.whole.size() != b.whole.size()) return a.whole.size() < b.whole.size() ? -1 : 1;
   if (const int c = a.whole.compare(b.whole); c != 0) return c < 0 ? -1 : 1;
@@ -77,11 +83,44 @@ int CompareNumbers(const Number& a, const Number& b) {
     const int m = CompareMagnitude(a, b);
     return a.negative ? -m : m;
   }
-  const double x = AsDouble(a);
-  const double y = AsDouble(b);
-  if (x < y) return -1;
-  if (x > y) return 1;
-  return 0;
+  return CompareDoubles(AsDouble(a), AsDouble(b));
+}
+
+// The integer types (and Yes/No, -1 or 0) as themselves: their decimal texts compare as they do.
+std::optional<int64_t> SmallInteger(const jet::Value& v) {
+  if (v.Is<int32_t>()) return v.As<int32_t>();
+  if (v.Is<int16_t>()) return v.As<int16_t>();
+  if (v.Is<uint8_t>()) return v.As<uint8_t>();
+  if (v.Is<bool>()) return v.As<bool>() ? -1 : 0;
+  return std::nullopt;
+}
+
+// Single, double and dates: compared as doubles.
+std::optional<double> Floating(const jet::Value& v) {
+  if (v.Is<double>()) return v.As<double>();
+  if (v.Is<jet::DateTime>()) return v.As<jet::DateTime>().days;
+  if (v.Is<float>()) return v.As<float>();
+  return std::nullopt;
+}
+
+// CompareNumbers of two numbers' ToNumber, without writing their decimal texts where the types
+// allow: two integers compare exactly, and an integer met with a floating value is the double
+// its text reads as (every 32-bit integer is one exactly). Currency and decimal take the texts.
+int CompareNumeric(const jet::Value& a, const jet::Value& b) {
+  const std::optional<int64_t> ia = SmallInteger(a);
+  const std::optional<int64_t> ib = SmallInteger(b);
+  if (ia && ib) return (*ia > *ib) - (*ia < *ib);
+  const std::optional<double> fa = ia ? std::optional<double>(static_cast<double>(*ia)) : Floating(a);
+  const std::optional<double> fb = ib ? std::optional<double>(static_cast<double>(*ib)) : Floating(b);
+  if (fa && fb) return CompareDoubles(*fa, *fb);
+  return CompareNumbers(*ToNumber(a), *ToNumber(b));
+}
+
+// AsDouble of a number's ToNumber.
+double NumericDouble(const jet::Value& v) {
+  if (const std::optional<int64_t> i = SmallInteger(v)) return static_cast<double>(*i);
+  if (const std::optional<double> f = Floating(v)) return *f;
+  return AsDouble(*ToNumber(v));
 }
 
 int CompareBytes(const uint8_t* a, size_t na, const uint8_t* b, size_t nb) {
@@ -141,7 +180,7 @@ int CompareValues(const jet::Value& a, const jet::Value& b) {
     return CompareValues(a, TextAs(b.As<std::string>(), ca));
   if (ca == ValueClass::kText && b_numeric)
     return CompareValues(TextAs(a.As<std::string>(), cb), b);
-  if (a_numeric && b_numeric) return CompareNumbers(*ToNumber(a), *ToNumber(b));
+  if (a_numeric && b_numeric) return CompareNumeric(a, b);
   if (ca == ValueClass::kBinary && cb == ValueClass::kBinary) {
     const jet::Bytes& x = a.As<jet::Bytes>();
     const jet::Bytes& y = b.As<jet::Bytes>();
@@ -177,13 +216,12 @@ std::optional<jet::Value> ExactColumnValue(const jet::ColumnDef& column, const j
     return v;
   }
   if (cv != ValueClass::kNumber && cv != ValueClass::kDate) return std::nullopt;
-  const Number n = *ToNumber(v);
   // The value rebuilt in the column's type must compare equal to the constant.
   auto check = [&](jet::Value candidate) -> std::optional<jet::Value> {
-    if (CompareNumbers(*ToNumber(candidate), n) != 0) return std::nullopt;
+    if (CompareNumeric(candidate, v) != 0) return std::nullopt;
     return candidate;
   };
-  const double d = AsDouble(n);
+  const double d = NumericDouble(v);
   if (!std::isfinite(d)) return std::nullopt;
   switch (column.type) {
     case jet::ColumnType::kByte:

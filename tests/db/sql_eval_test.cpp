@@ -116,6 +116,21 @@ TEST(SqlEval, NumbersCompareByValueAcrossTypes) {
       {"Flag", "T"},
       {"-Int = 3", "T"},
       {"Money = 2.5000000000000000000001", "F"},
+      // Integers, Yes/No, singles, doubles and dates met with one another, column to column.
+      {"Byte > Int", "T"},
+      {"Flag > Int", "T"},
+      {"Flag < Byte", "T"},
+      {"Long > Byte", "T"},
+      {"Single < Double", "T"},
+      {"Single < Byte", "T"},
+      {"Int < Single", "T"},
+      {"When < Long", "T"},
+      {"When > Double", "T"},
+      {"Long = 100000.0", "T"},
+      {"Long < 1E300", "T"},
+      {"Single = 0.50", "T"},
+      {"Money > Single", "T"},
+      {"Dec > Single", "T"},
   };
   for (const Case& c : cases) EXPECT_EQ(Outcome(c.criteria), c.outcome) << c.criteria;
 }
