@@ -1,5 +1,7 @@
 #include "import/import_report.h"
 
+#include <initializer_list>
+#include <string_view>
 #include <utility>
 
 #include "jet/error.h"
@@ -12,20 +14,28 @@ constexpr char kLineEnd[] = "\r\n";
 
 // Bare unless the text holds a comma, a quote or a line break (RFC 4180); laboratory
 // identifiers may hold any of them.
-std::string Field(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
+void AppendField(std::string& out, std::string_view text) {
+  if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+    out += text;
+    return;
   }
-  return quoted + "\"";
+  out += '"';
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
 }
 
-std::string Line(const std::vector<std::string>& fields) {
-  std::string line;
-  for (size_t i = 0; i < fields.size(); ++i) line += (i ? "," : "") + Field(fields[i]);
-  return line + kLineEnd;
+// One line of the report, appended to it: the fields are written where they lie.
+void AppendLine(std::string& out, std::initializer_list<std::string_view> fields) {
+  bool first = true;
+  for (std::string_view field : fields) {
+    if (!first) out += ',';
+    first = false;
+    AppendField(out, field);
+  }
+  out += kLineEnd;
 }
 
 const char* KindText(RowKind kind) {
@@ -96,26 +106,27 @@ std::string PartsText(const SideScore& side) {
 }
 
 std::string ReportCsv(const ImportReport& report, const ReportEnd& end) {
-  std::string csv =
-      Line({"Line", "Inst_Id", "Cal_Ref", "Main Cert_No", "On-site Cert_No", "Outcome",
-            "Main points", "Main rules", "On-site points", "On-site rules", "Test_No", "Note"});
+  std::string csv;
+  AppendLine(csv, {"Line", "Inst_Id", "Cal_Ref", "Main Cert_No", "On-site Cert_No", "Outcome",
+                   "Main points", "Main rules", "On-site points", "On-site rules", "Test_No",
+                   "Note"});
   for (const CalibrationLine& c : report.calibrations) {
     const auto points = [&](const SideScore& side) {
       return c.scored ? std::to_string(side.points) : std::string();
     };
-    csv += Line({"calibration", c.inst_id, c.cal_ref, c.main_cert_no, c.onsite_cert_no,
-                 OutcomeText(c.outcome), points(c.main), PartsText(c.main), points(c.onsite),
-                 PartsText(c.onsite), "", c.note});
+    AppendLine(csv, {"calibration", c.inst_id, c.cal_ref, c.main_cert_no, c.onsite_cert_no,
+                     OutcomeText(c.outcome), points(c.main), PartsText(c.main), points(c.onsite),
+                     PartsText(c.onsite), "", c.note});
   }
   for (const WrittenRow& r : report.rows) {
-    csv += Line({KindText(r.kind), r.inst_id, r.cal_ref, "", r.cert_no, r.action, "", "", "", "",
-                 r.test_no, ""});
+    AppendLine(csv, {KindText(r.kind), r.inst_id, r.cal_ref, "", r.cert_no, r.action, "", "", "",
+                     "", r.test_no, ""});
   }
-  csv += Line({"update " + end.end, "", "", "", "", "", "", "", "", "", "",
-               std::to_string(end.instruments) + " new instruments copied; " +
-                   std::to_string(end.calibrations) + " new calibrations copied; " +
-                   std::to_string(end.results) + " new results copied; backup: " +
-                   (end.backup_path.empty() ? "none" : end.backup_path)});
+  AppendLine(csv, {"update " + end.end, "", "", "", "", "", "", "", "", "", "",
+                   std::to_string(end.instruments) + " new instruments copied; " +
+                       std::to_string(end.calibrations) + " new calibrations copied; " +
+                       std::to_string(end.results) + " new results copied; backup: " +
+                       (end.backup_path.empty() ? "none" : end.backup_path)});
   return csv;
 }
 

@@ -1,5 +1,6 @@
 #include "tasks/ansi_text.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -28,6 +29,11 @@ char ToAnsiChar(char16_t c) {
 }  // namespace
 
 std::string ToAnsi(std::string_view utf8) {
+  // Plain ASCII is the same bytes in the code page; logs and reports are nearly all of it.
+  if (std::all_of(utf8.begin(), utf8.end(),
+                  [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    return std::string(utf8);
+  }
   const std::u16string wide = jet::Utf8ToUtf16(utf8);
   std::string out;
   out.reserve(wide.size());
