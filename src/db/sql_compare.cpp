@@ -110,8 +110,10 @@ int CompareNumeric(const jet::Value& a, const jet::Value& b) {
   const std::optional<int64_t> ia = SmallInteger(a);
   const std::optional<int64_t> ib = SmallInteger(b);
   if (ia && ib) return (*ia > *ib) - (*ia < *ib);
-  const std::optional<double> fa = ia ? std::optional<double>(static_cast<double>(*ia)) : Floating(a);
-  const std::optional<double> fb = ib ? std::optional<double>(static_cast<double>(*ib)) : Floating(b);
+  const std::optional<double> fa =
+      ia ? std::optional<double>(static_cast<double>(*ia)) : Floating(a);
+  const std::optional<double> fb =
+      ib ? std::optional<double>(static_cast<double>(*ib)) : Floating(b);
   if (fa && fb) return CompareDoubles(*fa, *fb);
   return CompareNumbers(*ToNumber(a), *ToNumber(b));
 }

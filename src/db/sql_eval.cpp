@@ -185,7 +185,8 @@ jet::Value Evaluate(const Expr& e, const std::vector<jet::Value>& row) {
 
 bool IsTrue(const jet::Value& v) { return ToTruth(v) == Truth::kTrue; }
 
-Condition::Condition(ExprPtr e, const jet::Table& table) : owned_(std::move(e)), expr_(owned_.get()) {
+Condition::Condition(ExprPtr e, const jet::Table& table)
+    : owned_(std::move(e)), expr_(owned_.get()) {
   const std::vector<std::string> unknown = BindExpr(*owned_, table.columns(), table.name());
   if (!unknown.empty()) ThrowUnknownNames(unknown);
   CheckConstantTypes(*owned_, table.columns());

@@ -46,7 +46,7 @@ struct Token {
 };
 
 struct Tokens {
-  std::vector<Token> list;  // always ending with one kEnd token
+  std::vector<Token> list;           // always ending with one kEnd token
   std::deque<std::string> unquoted;  // the texts of quoted texts that held doubled quotes
 };
 

@@ -107,9 +107,9 @@ std::string PartsText(const SideScore& side) {
 
 std::string ReportCsv(const ImportReport& report, const ReportEnd& end) {
   std::string csv;
-  AppendLine(csv, {"Line", "Inst_Id", "Cal_Ref", "Main Cert_No", "On-site Cert_No", "Outcome",
-                   "Main points", "Main rules", "On-site points", "On-site rules", "Test_No",
-                   "Note"});
+  AppendLine(csv,
+             {"Line", "Inst_Id", "Cal_Ref", "Main Cert_No", "On-site Cert_No", "Outcome",
+              "Main points", "Main rules", "On-site points", "On-site rules", "Test_No", "Note"});
   for (const CalibrationLine& c : report.calibrations) {
     const auto points = [&](const SideScore& side) {
       return c.scored ? std::to_string(side.points) : std::string();
