@@ -6,6 +6,11 @@ std::optional<size_t> ResolveColumn(const std::vector<jet::ColumnDef>& columns,
                                     std::string_view table, std::string_view qualifier,
                                     std::string_view name) {
   if (!qualifier.empty() && !jet::NamesEqual(qualifier, table)) return std::nullopt;
+  // The exact spelling first, as a recordset finds its fields: names are unique under Jet's
+  // comparison, so an exact match is the only match.
+  for (size_t i = 0; i < columns.size(); ++i) {
+    if (columns[i].name == name) return i;
+  }
   for (size_t i = 0; i < columns.size(); ++i) {
     if (jet::NamesEqual(columns[i].name, name)) return i;
   }

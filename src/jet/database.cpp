@@ -102,6 +102,12 @@ std::vector<std::string> Database::TableNames() const {
 }
 
 const CatalogEntry* Database::FindTable(std::string_view name) const {
+  // Callers nearly always spell a table's name as the catalog does: the exact spelling is
+  // tried first, without the case folding. The catalog's names are unique under Jet's
+  // comparison (its unique index on them), so an exact match is the only match.
+  for (const auto& e : catalog_) {
+    if (e.type == kObjectTypeTable && e.name == name) return &e;
+  }
   for (const auto& e : catalog_) {
     if (e.type == kObjectTypeTable && NamesEqual(e.name, name)) return &e;
   }
