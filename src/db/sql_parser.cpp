@@ -27,6 +27,7 @@ ExprPtr Make(ExprKind kind) {
 
 ExprPtr Binary(ExprKind kind, ExprPtr left, ExprPtr right) {
   ExprPtr e = Make(kind);
+  e->args.reserve(2);  // one allocation, not one per operand
   e->args.push_back(std::move(left));
   e->args.push_back(std::move(right));
   return e;
