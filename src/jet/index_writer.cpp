@@ -997,12 +997,14 @@ void IndexWriter::FreePage(uint32_t number) {
   allocator_.Free(number);
 }
 
+// Only the link's four bytes are declared: a split relinks the page before it, which the
+// commit would otherwise copy and compare whole.
 void IndexWriter::SetPrev(uint32_t page, uint32_t prev) {
-  PutU32(file_.MutablePage(page) + kOffPrev, prev);
+  PutU32(file_.MutablePart(page, kOffPrev, kOffPrev + 4) + kOffPrev, prev);
 }
 
 void IndexWriter::SetNext(uint32_t page, uint32_t next) {
-  PutU32(file_.MutablePage(page) + kOffNext, next);
+  PutU32(file_.MutablePart(page, kOffNext, kOffNext + 4) + kOffNext, next);
 }
 
 }  // namespace jet
