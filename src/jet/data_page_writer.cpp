@@ -1,5 +1,6 @@
 #include "jet/data_page_writer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -74,6 +75,13 @@ unsigned AddRow(uint8_t* page, ByteSpan row, uint16_t flags) {
   PutU16(page + kDataOffRowCount, static_cast<uint16_t>(slot + 1));
   PutU16(page + kDataOffFreeSpace, static_cast<uint16_t>(DataPageFree(page) - row.size() - 2));
   return slot;
+}
+
+uint8_t* MutableForNewRow(PageFile& file, uint32_t page, size_t row_size) {
+  const NewRowPlace place = PlaceOfNewRow(file.Page(page), row_size);
+  file.MutablePart(page, 0, static_cast<uint32_t>(place.slots_end));
+  return file.MutablePart(page, static_cast<uint32_t>(place.row_start),
+                          static_cast<uint32_t>(place.row_start + std::max<size_t>(row_size, 1)));
 }
 
 size_t RoomForReplace(const uint8_t* page, unsigned slot) {

@@ -13,6 +13,8 @@
 
 namespace jet {
 
+class PageFile;
+
 constexpr uint16_t kDataPageEmptyFree = 4082;  // 4096 - 14-byte header
 constexpr unsigned kMaxRowsPerPage = 255;      // the row number is one byte in pointers
 constexpr size_t kMaxRowSize = 4060;           // the largest row Access accepts
@@ -42,6 +44,9 @@ struct NewRowPlace {
 };
 NewRowPlace PlaceOfNewRow(const uint8_t* page, size_t row_size);
 unsigned AddRow(uint8_t* page, ByteSpan row, uint16_t flags = 0);
+// The data page `page` of `file` for AddRow of a row of `row_size` bytes, declaring just the
+// bytes AddRow changes (PageFile::MutablePart), inside the caller's operation.
+uint8_t* MutableForNewRow(PageFile& file, uint32_t page, size_t row_size);
 
 // Replaces slot `slot`'s bytes and flags (kRowDeleted / kRowOverflow), moving the rows below
 // it so that the page stays packed. Other rows keep their bytes and slot numbers. Throws

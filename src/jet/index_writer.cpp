@@ -39,22 +39,25 @@ size_t EntryPointerBytes(const IndexPage& page) { return page.leaf ? 4 : 8; }
 
 // Writes entry `i` as stored before prefix compression (its key, then its pointers) at `out`,
 // which has room for it; returns the byte after it.
-uint8_t* PutEntryBytes(const IndexPage& page, size_t i, uint8_t* out) {
-  const IndexPage::Entry& e = page.entries[i];
-  const ByteSpan key = page.Key(i);
+uint8_t* PutEntryBytes(ByteSpan key, RowLocator row, bool leaf, uint32_t child, uint8_t* out) {
   if (!key.empty()) std::memcpy(out, key.data(), key.size());
   out += key.size();
-  *out++ = static_cast<uint8_t>(e.row.page >> 16);
-  *out++ = static_cast<uint8_t>(e.row.page >> 8);
-  *out++ = static_cast<uint8_t>(e.row.page);
-  *out++ = e.row.row;
-  if (!page.leaf) {
-    *out++ = static_cast<uint8_t>(e.child >> 24);
-    *out++ = static_cast<uint8_t>(e.child >> 16);
-    *out++ = static_cast<uint8_t>(e.child >> 8);
-    *out++ = static_cast<uint8_t>(e.child);
+  *out++ = static_cast<uint8_t>(row.page >> 16);
+  *out++ = static_cast<uint8_t>(row.page >> 8);
+  *out++ = static_cast<uint8_t>(row.page);
+  *out++ = row.row;
+  if (!leaf) {
+    *out++ = static_cast<uint8_t>(child >> 24);
+    *out++ = static_cast<uint8_t>(child >> 16);
+    *out++ = static_cast<uint8_t>(child >> 8);
+    *out++ = static_cast<uint8_t>(child);
   }
   return out;
+}
+
+uint8_t* PutEntryBytes(const IndexPage& page, size_t i, uint8_t* out) {
+  const IndexPage::Entry& e = page.entries[i];
+  return PutEntryBytes(page.Key(i), e.row, page.leaf, e.child, out);
 }
 
 // A page's entries as stored before prefix compression, back to back, with the common
@@ -317,6 +320,7 @@ const IndexPage& IndexWriter::Cached(uint32_t number) {
   slot->page = DecodeIndexPage(number, file_.Page(number), file_.page_count());
   slot->version = version;
   slot->valid = true;
+  slot->encoded = false;
   return slot->page;
 }
 
@@ -378,6 +382,7 @@ bool IndexWriter::TryWrite(IndexPage& page) {
   slot.page = std::move(page);
   slot.page.prefix_size = U16(written + kOffPrefix);
   slot.valid = true;
+  slot.encoded = true;
   return true;
 }
 
@@ -732,10 +737,108 @@ void IndexWriter::LastChanged(size_t level, const Last& last) {
     if (level - 1 > 0) LastChanged(level - 1, last);
     return;
   }
+  if (ReplaceNodeEntryInPlace(path_pages_[level - 1], pos, last)) {
+    // As Store carries it on after writing the parent.
+    const IndexPage& parent = Cached(path_pages_[level - 1]);
+    const bool parent_last = pos + 1 == parent.entries.size() && parent.tail == 0;
+    if (parent_last && level - 1 > 0) LastChanged(level - 1, last);
+    return;
+  }
   IndexPage parent = Load(path_pages_[level - 1]);
   SetEntry(parent, pos, last.key, last.row);
   const bool parent_last = pos + 1 == parent.entries.size() && parent.tail == 0;
   Store(level - 1, parent, parent_last ? &last : nullptr, pos);
+}
+
+bool IndexWriter::ReplaceNodeEntryInPlace(uint32_t number, size_t pos, const Last& last) {
+  // A leaf that gains a new last entry changes one entry of its parent: re-encoding the parent
+  // would rewrite (and the commit compare) a whole page for it.
+  CachedPage& slot = Slot(number);
+  if (!slot.valid || !slot.encoded || slot.version != file_.PageVersion(number)) return false;
+  IndexPage& node = slot.page;
+  const size_t n = node.entries.size();
+  // Store would first reshape a node with two or more entries and no tail.
+  if (node.leaf || pos >= n || (node.tail == 0 && n >= 2)) return false;
+  if (last.key.size() > kMaxKeySize) return false;
+
+  // The new entry as stored before prefix compression.
+  std::array<uint8_t, kMaxKeySize + kRowPointerSize + kChildSize> fresh;
+  const size_t fresh_size = last.key.size() + kRowPointerSize + kChildSize;
+  PutEntryBytes(last.key, last.row, /*leaf=*/false, node.entries[pos].child, fresh.data());
+  // Byte j of entry i as stored before prefix compression (j below its size).
+  const auto byte_of = [&](size_t i, size_t j) -> uint8_t {
+    const IndexPage::Entry& e = node.entries[i];
+    if (j < e.key_size) return node.keys[e.key_offset + j];
+    j -= e.key_size;
+    if (j < 3) return static_cast<uint8_t>(e.row.page >> (8 * (2 - j)));
+    if (j == 3) return e.row.row;
+    return static_cast<uint8_t>(e.child >> (8 * (7 - j)));
+  };
+  const auto size_of = [&](size_t i) { return node.entries[i].key_size + kRowPointerSize + kChildSize; };
+
+  // The encoder's prefix is what all entries share (none on a page of one): it stays exactly
+  // when the new entry starts with it and the entries do not all share a byte more.
+  const size_t prefix = node.prefix_size;
+  if (n >= 2) {
+    const size_t other = pos == 0 ? 1 : 0;
+    if (fresh_size < prefix) return false;
+    for (size_t j = 0; j < prefix; ++j) {
+      if (fresh[j] != byte_of(other, j)) return false;
+    }
+    bool stays = fresh_size == prefix;
+    for (size_t i = 0; i < n && !stays; ++i) {
+      if (i != pos) stays = size_of(i) == prefix || byte_of(i, prefix) != fresh[prefix];
+    }
+    if (!stays) return false;
+  } else if (prefix != 0) {
+    return false;
+  }
+
+  // Where the entries' stored bytes lie: entry i after the first leaves the prefix out.
+  const auto stored_size = [&](size_t i) { return i == 0 ? size_of(i) : size_of(i) - prefix; };
+  size_t start = 0;
+  for (size_t i = 0; i < pos; ++i) start += stored_size(i);
+  size_t old_end = start;
+  for (size_t i = pos; i < n; ++i) old_end += stored_size(i);
+  const size_t old_stored = stored_size(pos);
+  const size_t skip = pos == 0 ? 0 : prefix;
+  const size_t new_stored = fresh_size - skip;
+  const size_t new_end = old_end - old_stored + new_stored;
+  if (new_end > kEntryCapacity) return false;  // it splits: the decoding path does that
+
+  uint8_t* page = nullptr;
+  if (new_stored == old_stored) {
+    page = file_.MutablePart(number, static_cast<uint32_t>(kOffEntries + start),
+                             static_cast<uint32_t>(kOffEntries + start + new_stored));
+    std::memcpy(page + kOffEntries + start, fresh.data() + skip, new_stored);
+  } else {
+    const size_t top = std::max(old_end, new_end);
+    file_.MutablePart(number, static_cast<uint32_t>(kOffFreeSpace),
+                      static_cast<uint32_t>(kOffFreeSpace + 2));
+    file_.MutablePart(number, static_cast<uint32_t>(kOffMask + start / 8),
+                      static_cast<uint32_t>(std::min(kOffMask + top / 8 + 1, kOffEntries)));
+    page = file_.RewrittenPart(number, static_cast<uint32_t>(kOffEntries + start),
+                               static_cast<uint32_t>(kOffEntries + top));
+    uint8_t* data = page + kOffEntries;
+    std::memmove(data + start + new_stored, data + start + old_stored,
+                 old_end - start - old_stored);
+    std::memcpy(data + start, fresh.data() + skip, new_stored);
+    if (new_end < old_end) std::memset(data + new_end, 0, old_end - new_end);
+    PutU16(page + kOffFreeSpace, static_cast<uint16_t>(kEntryArea - new_end));
+    // The mask from the changed entry's start on: bits up to `start` mark the entries before.
+    uint8_t* mask = page + kOffMask;
+    const size_t first_byte = start / 8;
+    mask[first_byte] = static_cast<uint8_t>(mask[first_byte] & ((2u << (start % 8)) - 1));
+    std::memset(mask + first_byte + 1, 0, std::min(top / 8 + 1, kMaskSize) - first_byte - 1);
+    size_t end = start;
+    for (size_t i = pos; i < n; ++i) {
+      end += i == pos ? new_stored : stored_size(i);
+      mask[end / 8] = static_cast<uint8_t>(mask[end / 8] | (1u << (end % 8)));
+    }
+  }
+  SetEntry(node, pos, last.key, last.row);
+  slot.version = file_.PageVersion(number);
+  return true;
 }
 
 void IndexWriter::Split(size_t level, IndexPage& page, const Last* last, size_t changed) {
@@ -894,12 +997,14 @@ void IndexWriter::FreePage(uint32_t number) {
   allocator_.Free(number);
 }
 
+// Only the link's four bytes are declared: a split relinks the page before it, which the
+// commit would otherwise copy and compare whole.
 void IndexWriter::SetPrev(uint32_t page, uint32_t prev) {
-  PutU32(file_.MutablePage(page) + kOffPrev, prev);
+  PutU32(file_.MutablePart(page, kOffPrev, kOffPrev + 4) + kOffPrev, prev);
 }
 
 void IndexWriter::SetNext(uint32_t page, uint32_t next) {
-  PutU32(file_.MutablePage(page) + kOffNext, next);
+  PutU32(file_.MutablePart(page, kOffNext, kOffNext + 4) + kOffNext, next);
 }
 
 }  // namespace jet

@@ -77,6 +77,9 @@ class IndexWriter {
   struct CachedPage {
     uint32_t version = 0;
     bool valid = false;  // false once Load has handed the page out
+    // The page's bytes are EncodeIndexPage's for `page` (it was written by TryWrite, not
+    // decoded from what another writer left), so that it can be changed in place.
+    bool encoded = false;
     IndexPage page;
   };
   struct CachedLayout {
@@ -134,6 +137,10 @@ class IndexWriter {
   // `changed` is the entry position where the page grew, which steers the split.
   void Store(size_t level, IndexPage& page, const Last* last, size_t changed);
   void LastChanged(size_t level, const Last& last);
+  // Gives entry `pos` of node `number` the key and row of `last` where the node lies, when that
+  // gives the bytes re-encoding it would: the node as our encoder wrote it, its shared prefix
+  // unchanged and the entries still fitting. False, and nothing changed, otherwise.
+  bool ReplaceNodeEntryInPlace(uint32_t number, size_t pos, const Last& last);
   // True when an entry on the recorded way stands for the page at `level`, so that a change of
   // its last entry reaches a parent: false when it is the root or reached through tails only.
   bool EntryAbove(size_t level);

@@ -37,7 +37,7 @@ class RowPlacer {
  public:
   RowPlacer(PageFile& file, PageAllocator& allocator, const LongValueMaps& maps)
       : file_(file), allocator_(allocator), maps_(maps) {
-    current_ = UsageMap::Read(file_, maps_.owned).LastSetPage();
+    current_ = UsageMap::LastSetPage(file_, maps_.owned);
   }
 
   RowPointer Place(ByteSpan row) {
@@ -57,7 +57,9 @@ class RowPlacer {
       UsageMapAdd(file_, allocator_, maps_.owned, current_);
       if (HasFreeSpaceMap(maps_)) UsageMapAdd(file_, allocator_, maps_.free_space, current_);
     }
-    const unsigned slot = AddRow(file_.MutablePage(current_), row);
+    // Only the slot table and the row's place are declared: a long value's page is not copied
+    // and compared whole for each row it gains.
+    const unsigned slot = AddRow(MutableForNewRow(file_, current_, row.size()), row);
     return RowPointer{current_, static_cast<uint8_t>(slot)};
   }
 

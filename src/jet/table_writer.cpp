@@ -256,13 +256,6 @@ uint32_t TableWriter::PageWithRoom(size_t row_size, uint32_t avoid) {
   return fresh;
 }
 
-uint8_t* TableWriter::MutableForNewRow(uint32_t page, size_t row_size) {
-  const NewRowPlace place = PlaceOfNewRow(file_.Page(page), row_size);
-  file_.MutablePart(page, 0, static_cast<uint32_t>(place.slots_end));
-  return file_.MutablePart(page, static_cast<uint32_t>(place.row_start),
-                           static_cast<uint32_t>(place.row_start + std::max<size_t>(row_size, 1)));
-}
-
 void TableWriter::WriteCounters() {
   // Every insert and delete ends here: declaring the counters' bytes spares it copying and
   // comparing the whole definition page.
@@ -318,7 +311,7 @@ RowLocator TableWriter::Insert(const std::vector<Value>& values) {
     if (long_values) EncodeRowTo(*def_, p.Fields(), p.row);
     const Bytes& row = p.row;
     const uint32_t page = PageWithRoom(row.size(), 0);
-    const auto slot = static_cast<uint8_t>(AddRow(MutableForNewRow(page, row.size()), row));
+    const auto slot = static_cast<uint8_t>(AddRow(MutableForNewRow(file_, page, row.size()), row));
     const RowLocator where{page, slot};
     for (size_t i = 0; i < p.keys.size(); ++i) {
       if (!p.indexed[i]) continue;

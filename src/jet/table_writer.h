@@ -59,8 +59,6 @@ class TableWriter {
   void Prepare(const std::vector<Value>& given, const std::vector<Value>* old_values, Prepared& p);
   IndexWriter& Index(size_t real_index);
   uint32_t PageWithRoom(size_t row_size, uint32_t avoid);
-  // The data page for AddRow of a row of `row_size` bytes, declaring just the bytes it changes.
-  uint8_t* MutableForNewRow(uint32_t page, size_t row_size);
   // Throws, before anything is written, when the keys of real index `i` are not all ours.
   void RequireOurKeys(size_t i);
   void WriteCounters();

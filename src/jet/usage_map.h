@@ -39,6 +39,8 @@ class UsageMap {
   std::vector<uint32_t> SetPages() const;
   // The highest page inside the file whose bit is set, or 0 when there is none.
   uint32_t LastSetPage() const;
+  // Read(file, where).LastSetPage(), without copying the map.
+  static uint32_t LastSetPage(PageFile& file, RowPointer where);
 
  private:
   uint8_t kind_ = kUsageMapInline;

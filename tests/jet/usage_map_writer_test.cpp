@@ -161,6 +161,9 @@ TEST_F(TableMapTest, ThousandsOfPagesPromoteTheOwnedMapToBitmapPages) {
   const UsageMap owned = UsageMap::Read(file, def_->owned_map);
   EXPECT_EQ(owned.kind(), kUsageMapReference);
   EXPECT_EQ(owned.SetPages(), expected);
+  // Read where the bits lie, the last page agrees with the map read whole.
+  EXPECT_EQ(owned.LastSetPage(), expected.back());
+  EXPECT_EQ(UsageMap::LastSetPage(file, def_->owned_map), expected.back());
   EXPECT_EQ(db_->OpenTable(db_->TableNames().front()).DataPages(), expected);
   EXPECT_EQ(Joined(CheckDatabase(*db_)), "");
 
@@ -173,6 +176,7 @@ TEST_F(TableMapTest, ThousandsOfPagesPromoteTheOwnedMapToBitmapPages) {
   remove_op.Commit();
   expected.resize(expected.size() - 100);
   EXPECT_EQ(UsageMap::Read(file, def_->owned_map).SetPages(), expected);
+  EXPECT_EQ(UsageMap::LastSetPage(file, def_->owned_map), expected.back());
   EXPECT_EQ(Joined(CheckDatabase(*db_)), "");
 }
 
@@ -180,6 +184,7 @@ TEST_F(TableMapTest, AnInlineMapShiftsItsWindowWhileTheListedPagesFit) {
   PageFile& file = db_->file();
   const UsageMap before = UsageMap::Read(file, def_->owned_map);
   ASSERT_EQ(before.kind(), kUsageMapInline);
+  EXPECT_EQ(UsageMap::LastSetPage(file, def_->owned_map), before.LastSetPage());
   const uint32_t span = before.span();
   PageFile::Operation op(file);
   PageAllocator allocator(file);
@@ -196,6 +201,7 @@ TEST_F(TableMapTest, AnInlineMapShiftsItsWindowWhileTheListedPagesFit) {
   EXPECT_EQ(shifted.start_page() % 8, 0u);
   EXPECT_EQ(shifted.start_page(), far & ~7u);
   EXPECT_EQ(shifted.SetPages(), std::vector<uint32_t>{far});
+  EXPECT_EQ(UsageMap::LastSetPage(file, def_->owned_map), far);
   // A page just inside the shifted window keeps it inline; one beyond promotes.
   const uint32_t near = AddTablePage(allocator);
   EXPECT_EQ(UsageMap::Read(file, def_->owned_map).kind(), kUsageMapInline);
@@ -205,6 +211,7 @@ TEST_F(TableMapTest, AnInlineMapShiftsItsWindowWhileTheListedPagesFit) {
   const UsageMap promoted = UsageMap::Read(file, def_->owned_map);
   EXPECT_EQ(promoted.kind(), kUsageMapReference);
   EXPECT_EQ(promoted.SetPages(), (std::vector<uint32_t>{far, near, beyond}));
+  EXPECT_EQ(UsageMap::LastSetPage(file, def_->owned_map), beyond);
   EXPECT_TRUE(UsageMapContains(file, def_->owned_map, near));
   EXPECT_FALSE(UsageMapContains(file, def_->owned_map, near + 1));
 }
