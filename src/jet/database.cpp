@@ -64,6 +64,7 @@ const TableDef& Database::ReloadTableDef(uint32_t page) {
 }
 
 void Database::ReloadCatalog() {
+  found_.clear();
   catalog_.clear();
   LoadCatalog();
 }
@@ -102,8 +103,15 @@ std::vector<std::string> Database::TableNames() const {
 }
 
 const CatalogEntry* Database::FindTable(std::string_view name) const {
+  for (const auto& [asked, entry] : found_) {
+    if (asked == name) return entry;
+  }
   for (const auto& e : catalog_) {
-    if (e.type == kObjectTypeTable && NamesEqual(e.name, name)) return &e;
+    if (e.type == kObjectTypeTable && NamesEqual(e.name, name)) {
+      if (found_.size() >= kFoundLimit) found_.erase(found_.begin());
+      found_.emplace_back(std::string(name), &e);
+      return &e;
+    }
   }
   return nullptr;
 }
