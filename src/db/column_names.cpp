@@ -31,7 +31,8 @@ ResolvedColumns ResolveSelected(const SelectStatement& statement, const jet::Tab
   ResolvedColumns selected;
   const std::vector<jet::ColumnDef>& columns = table.columns();
   if (statement.all_columns) {
-    for (size_t i = 0; i < columns.size(); ++i) selected.positions.push_back(i);
+    selected.positions.resize(columns.size());
+    for (size_t i = 0; i < columns.size(); ++i) selected.positions[i] = i;
     return selected;
   }
   for (const SelectColumn& c : statement.columns) {

@@ -1,9 +1,9 @@
 #include "db/dao_recordset.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <functional>
-#include <map>
 #include <optional>
 #include <vector>
 
@@ -15,6 +15,7 @@
 #include "db/sql_errors.h"
 #include "db/sql_eval.h"
 #include "db/sql_parser.h"
+#include "db/statement_cache.h"
 #include "jet/error.h"
 
 namespace db {
@@ -47,7 +48,11 @@ class CriteriaSearch final : public Search {
       statement.where = expr_ ? std::move(expr_) : CloneExpr(condition_->expr());
       statement.where_text = std::string(criteria_);
       query_.emplace(std::move(statement));
-      result_ = query_->Run(file_.database(), file_.cache());
+      // The table is the recordset's own, already open; the rows' values are matched to the
+      // recordset's fields by position, so no column names are needed.
+      QueryOptions options;
+      options.column_names = false;
+      result_ = query_->Run(file_.database(), table_, file_.cache(), options);
       ran_ = true;
     }
     return result_.rows;
@@ -289,11 +294,20 @@ class RecordsetImpl {
     // Read as the first field's Value would read them (3021 without a current row).
     const std::vector<jet::Value>& values =
         source.edit_ != EditMode::kNone ? source.buffer_ : source.CurrentValues();
+    if (source.serial_ == mapped_serial_) {
+      // Every name of this source was found here before, and neither side's fields change.
+      if (edit_ == EditMode::kNone) ThrowDao(kErrUpdateWithoutEdit);
+      for (size_t i = 0; i < count; ++i) {
+        buffer_[positions_[mapped_[i]]] = values[source.positions_[i]];
+      }
+      return;
+    }
     if (&source.table_.def() != mapped_def_ || source.positions_ != mapped_positions_) {
       mapped_def_ = &source.table_.def();
       mapped_positions_ = source.positions_;
       mapped_.assign(count, kUnmapped);
     }
+    mapped_serial_ = 0;
     for (size_t i = 0; i < count; ++i) {
       const std::string& name = source.FieldName(i);
       size_t& to = mapped_[i];
@@ -305,6 +319,7 @@ class RecordsetImpl {
       if (edit_ == EditMode::kNone) ThrowDao(kErrUpdateWithoutEdit);
       buffer_[positions_[to]] = values[source.positions_[i]];
     }
+    mapped_serial_ = source.serial_;
   }
 
   const std::string& TableName() const { return table_.name(); }
@@ -430,6 +445,10 @@ class RecordsetImpl {
   const jet::TableDef* mapped_def_ = nullptr;
   std::vector<size_t> mapped_positions_;
   std::vector<size_t> mapped_;
+  // The recordset, by serial, whose every field the mapping was found for (0: none yet).
+  static inline std::atomic<uint64_t> serials_{0};
+  const uint64_t serial_ = ++serials_;
+  uint64_t mapped_serial_ = 0;
 };
 
 namespace {
@@ -461,41 +480,9 @@ std::vector<size_t> SelectedPositions(const SelectStatement& statement, const je
   return std::move(selected.positions);
 }
 
-// The parsed statements that select a whole table (no condition, no DISTINCT), by their text.
-// The tasks open such a statement once per instrument or certificate, to append to the table
-// or search it; parsing it once is enough. A text that fails to parse is never kept, so its
-// error is raised afresh each time.
-class WholeTableStatements {
- public:
-  // The statement parsed from `source`: a kept copy, or a fresh parse (kept when it selects
-  // a whole table).
-  SelectStatement Parse(std::string_view source) {
-    if (auto it = kept_.find(source); it != kept_.end()) return Copy(it->second);
-    SelectStatement statement = ParseSelect(source);
-    if (statement.where == nullptr && !statement.distinct) {
-      if (kept_.size() >= kLimit) kept_.clear();  // generated texts cannot grow it for ever
-      kept_.emplace(std::string(source), Copy(statement));
-    }
-    return statement;
-  }
-
- private:
-  static constexpr size_t kLimit = 256;
-
-  static SelectStatement Copy(const SelectStatement& s) {
-    SelectStatement out;
-    out.distinct = s.distinct;
-    out.all_columns = s.all_columns;
-    out.columns = s.columns;
-    out.table = s.table;
-    return out;
-  }
-
-  std::map<std::string, SelectStatement, std::less<>> kept_;
-};
-
+// The tasks open the same few statements once per instrument or certificate.
 SelectStatement ParseSource(std::string_view source) {
-  thread_local WholeTableStatements statements;
+  thread_local StatementCache statements;
   return statements.Parse(source);
 }
 
@@ -521,7 +508,9 @@ Recordset Recordset::Open(std::shared_ptr<OpenFile> file, std::string_view sourc
   }
   // Rows of one value combination each have no single row to write back to.
   const bool updatable = !statement.distinct;
-  QueryResult result = Query(std::move(statement)).Run(database, file->cache());
+  QueryOptions options;
+  options.column_names = false;
+  QueryResult result = Query(std::move(statement)).Run(database, table, file->cache(), options);
   auto keyset =
       std::make_unique<ListKeyset>(pages, table, std::move(result.rows), std::move(result.values));
   return Recordset(std::make_shared<RecordsetImpl>(

@@ -113,10 +113,13 @@ std::string IndexName(const jet::TableDef& def, const jet::RealIndexDef& index) 
 }
 
 std::vector<std::string> SelectedColumns(const SelectStatement& s, const jet::Table& table,
-                                         QueryResult& result) {
+                                         bool names, QueryResult& result) {
   ResolvedColumns selected = ResolveSelected(s, table);
-  for (size_t position : selected.positions)
-    result.columns.push_back(table.columns()[position].name);
+  if (names) {
+    result.columns.reserve(selected.positions.size());
+    for (size_t position : selected.positions)
+      result.columns.push_back(table.columns()[position].name);
+  }
   result.column_positions = std::move(selected.positions);
   return std::move(selected.unknown);
 }
@@ -144,12 +147,17 @@ const char* PlanName(Plan plan) {
 Query::Query(std::string_view sql) : statement_(ParseSelect(sql)) {}
 
 QueryResult Query::Run(jet::Database& db, QueryCache& cache, const QueryOptions& options) {
-  jet::Table table = db.OpenTable(statement_.table);
+  return Run(db, db.OpenTable(statement_.table), cache, options);
+}
+
+QueryResult Query::Run(jet::Database& db, const jet::Table& table, QueryCache& cache,
+                       const QueryOptions& options) {
   const jet::TableDef& def = table.def();
   QueryResult result;
 
   // Jet names every unknown name at once, counting them as parameters it expected.
-  std::vector<std::string> unknown = SelectedColumns(statement_, table, result);
+  std::vector<std::string> unknown =
+      SelectedColumns(statement_, table, options.column_names, result);
   Expr* where = statement_.where.get();
   if (where != nullptr) {
     for (std::string& name : BindExpr(*where, table.columns(), table.name())) {
@@ -175,13 +183,22 @@ QueryResult Query::Run(jet::Database& db, QueryCache& cache, const QueryOptions&
       keep_values = false;
       for (Match& kept : matches) kept.values = {};
     }
-    if (keep_values) m.values = owned != nullptr ? std::move(*owned) : values;
+    if (keep_values) {
+      // Not one conditional expression: its operands' types differ in constness, which makes
+      // it a const copy, copied again.
+      if (owned != nullptr) {
+        m.values = std::move(*owned);
+      } else {
+        m.values = values;
+      }
+    }
     matches.push_back(std::move(m));
   };
   // Rows found through a key come in key order; a scan would find them by (page, row).
   auto consider_located = [&](std::vector<jet::RowLocator> rows) {
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    matches.reserve(std::min(rows.size(), QueryResult::kKeptRowValues + 1));
     for (const jet::RowLocator& row : rows) {
       std::vector<jet::Value> values = table.ReadRow(row);
       consider(row, values, &values);

@@ -30,6 +30,8 @@ const char* PlanName(Plan plan);
 struct QueryOptions {
   bool use_indexes = true;
   bool use_hash = true;
+  // QueryResult::columns is filled only when asked for: a recordset needs the positions alone.
+  bool column_names = true;
 };
 
 struct QueryResult {
@@ -56,6 +58,9 @@ class Query {
   // Runs the query. Throws 3078 for an unknown table, 3061 naming unknown columns, 3464 for a
   // constant the compared column cannot hold, and the engine's errors.
   QueryResult Run(jet::Database& db, QueryCache& cache, const QueryOptions& options = {});
+  // The same on `table`, the statement's table as the caller already opened it.
+  QueryResult Run(jet::Database& db, const jet::Table& table, QueryCache& cache,
+                  const QueryOptions& options = {});
 
  private:
   SelectStatement statement_;

@@ -106,6 +106,16 @@ bool ConstantFits(ValueClass column, ValueClass constant) {
   return column == constant;
 }
 
+// The value of a constant or of a known column, where it is; null for anything else.
+const jet::Value* InPlace(const Expr& e, const std::vector<jet::Value>& row) {
+  if (e.kind == ExprKind::kLiteral) return &e.value;
+  if (e.kind == ExprKind::kColumn && e.column_index >= 0 &&
+      static_cast<size_t>(e.column_index) < row.size()) {
+    return &row[static_cast<size_t>(e.column_index)];
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 std::vector<std::string> BindExpr(Expr& e, const std::vector<jet::ColumnDef>& columns,
@@ -143,10 +153,15 @@ jet::Value Evaluate(const Expr& e, const std::vector<jet::Value>& row) {
       }
       return row[e.column_index];
     case ExprKind::kCompare: {
-      const jet::Value a = Evaluate(*e.args[0], row);
-      const jet::Value b = Evaluate(*e.args[1], row);
-      if (a.IsNull() || b.IsNull()) return jet::Value();
-      return jet::Value(CompareResult(e.op, CompareValues(a, b)));
+      // A column or a constant is compared where it is, not copied (a query tests every row).
+      jet::Value computed_a;
+      jet::Value computed_b;
+      const jet::Value* a = InPlace(*e.args[0], row);
+      if (a == nullptr) a = &(computed_a = Evaluate(*e.args[0], row));
+      const jet::Value* b = InPlace(*e.args[1], row);
+      if (b == nullptr) b = &(computed_b = Evaluate(*e.args[1], row));
+      if (a->IsNull() || b->IsNull()) return jet::Value();
+      return jet::Value(CompareResult(e.op, CompareValues(*a, *b)));
     }
     case ExprKind::kAnd: {
       const Truth a = ToTruth(Evaluate(*e.args[0], row));

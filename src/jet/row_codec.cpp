@@ -102,6 +102,13 @@ Value DecodeScalar(const ColumnDef& column, ByteSpan bytes, uint32_t page) {
 }
 
 std::vector<StoredField> SplitRow(const TableDef& def, ByteSpan row, uint32_t page) {
+  std::vector<StoredField> fields;
+  SplitRowInto(def, row, page, fields);
+  return fields;
+}
+
+void SplitRowInto(const TableDef& def, ByteSpan row, uint32_t page,
+                  std::vector<StoredField>& fields) {
   if (row.size() < 2) ThrowCorrupt(page, "a row is too short to hold its column count");
   const uint8_t* base = row.data();
   const size_t size = row.size();
@@ -131,7 +138,7 @@ std::vector<StoredField> SplitRow(const TableDef& def, ByteSpan row, uint32_t pa
   }
   auto var_offset = [&](size_t i) { return U16(base + var_table_end - 2 * (i + 1)); };
 
-  std::vector<StoredField> fields(def.columns.size());
+  fields.assign(def.columns.size(), StoredField{});
   for (size_t k = 0; k < def.columns.size(); ++k) {
     const ColumnDef& c = def.columns[k];
     StoredField& f = fields[k];
@@ -158,7 +165,6 @@ std::vector<StoredField> SplitRow(const TableDef& def, ByteSpan row, uint32_t pa
     }
     f.bytes = row.subspan(start, end - start);
   }
-  return fields;
 }
 
 std::vector<Value> DecodeRow(PageFile& file, const TableDef& def, ByteSpan row, uint32_t page,
@@ -168,7 +174,10 @@ std::vector<Value> DecodeRow(PageFile& file, const TableDef& def, ByteSpan row, 
   // values stored elsewhere read, from copies of their definitions. The row itself is not
   // copied. A value that fails in the first pass is reported after the long values before
   // it are read, so the error is the one a decoding in column order meets first.
-  const std::vector<StoredField> fields = SplitRow(def, row, page);
+  // Split into memory kept for the next row: nothing below decodes another row meanwhile.
+  thread_local std::vector<StoredField> split;
+  SplitRowInto(def, row, page, split);
+  const std::vector<StoredField>& fields = split;
   std::vector<Value> values;
   values.reserve(fields.size());
   struct Elsewhere {

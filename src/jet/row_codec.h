@@ -23,6 +23,9 @@ struct StoredField {
 // Splits the row bytes into one stored field per live column, in column-number order, with
 // every offset checked against the row. Throws corrupt naming `page`.
 std::vector<StoredField> SplitRow(const TableDef& def, ByteSpan row, uint32_t page);
+// The same into `fields`, whose memory is reused: for readers that split row after row.
+void SplitRowInto(const TableDef& def, ByteSpan row, uint32_t page,
+                  std::vector<StoredField>& fields);
 
 // Decodes the row bytes into one value per live column, in column-number order (the order of
 // def.columns). Long values are read through `file`. `page` names the row's page in errors.
