@@ -774,7 +774,9 @@ bool IndexWriter::ReplaceNodeEntryInPlace(uint32_t number, size_t pos, const Las
     if (j == 3) return e.row.row;
     return static_cast<uint8_t>(e.child >> (8 * (7 - j)));
   };
-  const auto size_of = [&](size_t i) { return node.entries[i].key_size + kRowPointerSize + kChildSize; };
+  const auto size_of = [&](size_t i) {
+    return node.entries[i].key_size + kRowPointerSize + kChildSize;
+  };
 
   // The encoder's prefix is what all entries share (none on a page of one): it stays exactly
   // when the new entry starts with it and the entries do not all share a byte more.

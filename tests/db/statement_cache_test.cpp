@@ -140,10 +140,10 @@ TEST(StatementCache, FailingTextsAreNeverKept) {
 // Random token sequences, each parsed with two sets of constants, give what the parser gives.
 TEST(StatementCache, RandomTextsGiveWhatTheParserGives) {
   static const char* kTokens[] = {
-      "SELECT", "DISTINCT", "*", "FROM", "WHERE", "AND", "OR",  "NOT",        "IS",
-      "NULL",   "LIKE",     "(", ")",    "=",     "<>",  "<",   ",",          ";",
-      ".",      "-",        "a", "[b]",  "[",     "]",   "'",   "\"",         "#1/2/2009#",
-      "#",      "12",       "t", "@",    "@",     "@",   "@",   "[x'y\"z]", "''''"};
+      "SELECT", "DISTINCT", "*", "FROM", "WHERE", "AND", "OR", "NOT",      "IS",
+      "NULL",   "LIKE",     "(", ")",    "=",     "<>",  "<",  ",",        ";",
+      ".",      "-",        "a", "[b]",  "[",     "]",   "'",  "\"",       "#1/2/2009#",
+      "#",      "12",       "t", "@",    "@",     "@",   "@",  "[x'y\"z]", "''''"};
   static const char* kConstants[] = {"", "x", "O'Brien", "say \"hi\"", "; [ ] #", "long text"};
   std::mt19937 rng(20091210);
   std::uniform_int_distribution<size_t> token(0, std::size(kTokens) - 1);
