@@ -64,7 +64,6 @@ const TableDef& Database::ReloadTableDef(uint32_t page) {
 }
 
 void Database::ReloadCatalog() {
-  found_.clear();
   catalog_.clear();
   LoadCatalog();
 }
@@ -103,9 +102,6 @@ std::vector<std::string> Database::TableNames() const {
 }
 
 const CatalogEntry* Database::FindTable(std::string_view name) const {
-  for (const auto& [asked, entry] : found_) {
-    if (asked == name) return entry;
-  }
   // Callers nearly always spell a table's name as the catalog does: the exact spelling is
   // tried first, without the case folding. The catalog's names are unique under Jet's
   // comparison (its unique index on them), so an exact match is the only match.
@@ -113,11 +109,7 @@ const CatalogEntry* Database::FindTable(std::string_view name) const {
     if (e.type == kObjectTypeTable && e.name == name) return &e;
   }
   for (const auto& e : catalog_) {
-    if (e.type == kObjectTypeTable && NamesEqual(e.name, name)) {
-      if (found_.size() >= kFoundLimit) found_.erase(found_.begin());
-      found_.emplace_back(std::string(name), &e);
-      return &e;
-    }
+    if (e.type == kObjectTypeTable && NamesEqual(e.name, name)) return &e;
   }
   return nullptr;
 }

@@ -7,7 +7,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "jet/header.h"
@@ -77,10 +76,6 @@ class Database {
   PageAllocator allocator_{*file_};
   DatabaseHeader header_;
   std::vector<CatalogEntry> catalog_;
-  // Tables lately found by FindTable, by the name as asked for (the tasks open the same few
-  // tables once per row they copy); forgotten with the catalog they point into.
-  static constexpr size_t kFoundLimit = 8;
-  mutable std::vector<std::pair<std::string, const CatalogEntry*>> found_;
   std::vector<std::pair<uint32_t, std::unique_ptr<TableDef>>> defs_;
   KeyVerdicts key_verdicts_;
 };
